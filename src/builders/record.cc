@@ -1,0 +1,35 @@
+#include "builders/record.h"
+
+#include <cstdio>
+
+#include "db/staging.h"
+#include "run/output.h"
+
+namespace varnoklis {
+
+void blank_record(std::string& record, std::size_t length) { record.assign(length, ' '); }
+
+void put(std::string& record, std::size_t position, std::string_view text) {
+  if (position == 0 || position > record.size()) return;
+  std::size_t start = position - 1;
+  record.replace(start, std::min(text.size(), record.size() - start), text.data(),
+                 std::min(text.size(), record.size() - start));
+}
+
+void stage_or_report(Session& session, std::string_view path, std::string_view record,
+                     BuildCounts& counts) {
+  int result = stage_record(session, path, record);
+  if (result == 0) {
+    ++counts.staged;
+    return;
+  }
+  counts.records_missing = true;
+  print("Insert-Error Kvx999Tmp! ErrNr: %d", result);
+  print("User: %s  String: %s", std::string(path).c_str(), std::string(record).c_str());
+}
+
+void print_summary(const BuildCounts& counts) {
+  print("Ausweise gesamt: %d davon in Datei gestellt: %d\n", counts.read, counts.staged);
+}
+
+}  // namespace varnoklis

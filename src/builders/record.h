@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "builders/builder.h"
+#include "db/session.h"
+
+namespace varnoklis {
+
+/// Fills `record` with `length` blanks.
+void blank_record(std::string& record, std::size_t length);
+
+/// Copies `text` into `record` from 1-based position `position` for the text's own length,
+/// never past the end of the record.
+void put(std::string& record, std::size_t position, std::string_view text);
+
+/// Stages `record`; counts it when stored, else prints the insert error and marks records missing.
+void stage_or_report(Session& session, std::string_view path, std::string_view record,
+                     BuildCounts& counts);
+
+/// Prints the summary line of one builder call.
+void print_summary(const BuildCounts& counts);
+
+}  // namespace varnoklis

@@ -1,0 +1,96 @@
+#include "db/session.h"
+
+#include <cstring>
+#include <system_error>
+
+#include "db/statement.h"
+
+namespace varnoklis {
+
+namespace {
+
+std::string quoted_identifier(std::string_view name) {
+  std::string out = "\"";
+  for (char c : name) {
+    out += c;
+    if (c == '"') out += '"';
+  }
+  return out + "\"";
+}
+
+std::string quoted_literal(std::string_view value) { return fill("'%s'", {value}); }
+
+// A schema name becomes a file name of the store; it must not lead out of the store's folder.
+bool usable_as_file_name(std::string_view name) {
+  return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos &&
+         name.find('\\') == std::string_view::npos;
+}
+
+}  // namespace
+
+int Session::connect(const std::string& data_source, const std::string& user,
+                     const std::string& password) {
+  connection_.reset();
+  environment_.reset();
+  diagnostics_ = Diagnostics{};
+  if (!SQL_SUCCEEDED(environment_.allocate(SQL_NULL_HANDLE))) return -1;
+  SQLSetEnvAttr(environment_.get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3),
+                SQL_IS_INTEGER);
+  if (!SQL_SUCCEEDED(connection_.allocate(environment_.get()))) return -1;
+  SQLRETURN rc = SQLConnect(
+      connection_.get(), reinterpret_cast<SQLCHAR*>(const_cast<char*>(data_source.c_str())),
+      SQL_NTS, reinterpret_cast<SQLCHAR*>(const_cast<char*>(user.c_str())), SQL_NTS,
+      reinterpret_cast<SQLCHAR*>(const_cast<char*>(password.c_str())), SQL_NTS);
+  if (check(rc, SQL_HANDLE_DBC, connection_.get(), &diagnostics_) != Outcome::Ok) return -1;
+  connection_.mark_connected();
+
+  char dbms[64] = {};
+  SQLSMALLINT length = 0;
+  SQLGetInfo(connection_.get(), SQL_DBMS_NAME, dbms, sizeof dbms, &length);
+  dialect_ = std::strstr(dbms, "SQLite") != nullptr ? Dialect::Sqlite : Dialect::SqlServer;
+  return dialect_ == Dialect::Sqlite ? attach_store() : 0;
+}
+
+int Session::run(const std::string& text) {
+  Statement statement(*this);
+  if (!statement.allocated()) return -1;
+  return statement.execute(text) == Outcome::Error ? error_code(diagnostics_) : 0;
+}
+
+// The data source opens the central file; the statements name it as schema KvxCore, so it is
+// attached under that name as well. Its folder holds the client files.
+int Session::attach_store() {
+  std::string file;
+  {
+    Statement statement(*this);
+    if (statement.query_one("SELECT file FROM pragma_database_list WHERE name = 'main'",
+                            {text_column(1000)}, ExecError::NativeNumber) != 0) {
+      return -1;
+    }
+    file = std::string(statement.text(1));
+  }
+  if (file.empty()) return -1;
+  store_folder_ = std::filesystem::path(file).parent_path();
+  return run("ATTACH DATABASE " + quoted_literal(file) + " AS KvxCore") == 0 ? 0 : -1;
+}
+
+int Session::switch_schema(std::string_view name) {
+  schema_ = std::string(name);
+  if (dialect_ != Dialect::Sqlite) return 0;
+  if (!attached_client_.empty()) {
+    run("DETACH DATABASE " + quoted_identifier(attached_client_));
+    attached_client_.clear();
+  }
+  if (!usable_as_file_name(schema_)) return -1;
+  std::filesystem::path file = store_folder_ / (schema_ + ".db");
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(file, error)) return -1;
+  if (run("ATTACH DATABASE " + quoted_literal(file.string()) + " AS " +
+          quoted_identifier(schema_)) != 0) {
+    return -1;
+  }
+  attached_client_ = schema_;
+  return 0;
+}
+
+}  // namespace varnoklis

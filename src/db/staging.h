@@ -1,0 +1,44 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "db/session.h"
+#include "db/sql_text.h"
+#include "db/statement.h"
+
+namespace varnoklis {
+
+/// Longest download-file path the staging key takes.
+inline constexpr std::size_t kStagingKeyCapacity = 103;
+/// Longest record text the read-back delivers.
+inline constexpr std::size_t kRecordCapacity = 512;
+
+/// Deletes the staged rows of a download-file path.
+extern const SqlText kClearStagingSql;
+/// Stores one record under a download-file path.
+extern const SqlText kStageRecordSql;
+/// Reads the records of a download-file path back, sorted by their text.
+extern const SqlText kReadBackSql;
+
+/// Deletes the staged rows of `path`: 0 (also when none matched) or -1.
+int clear_staging(Session& session, std::string_view path);
+
+/// Stages one record under `path`: 0, or non-zero (native error number or -1) when not stored.
+int stage_record(Session& session, std::string_view path, std::string_view record);
+
+/// The read-back of the staged records of one path, sorted by their text.
+class ReadBack {
+ public:
+  /// Opens the read-back: 0, -1, or the native error number.
+  int open(Session& session, std::string_view path);
+  /// Next record, right-trimmed and cut at 512 characters: 0, 100 at the end, -1 on failure.
+  int fetch(std::string& record);
+  /// Closes the read-back; nothing when closed.
+  void close() { cursor_.close(); }
+
+ private:
+  Cursor cursor_;
+};
+
+}  // namespace varnoklis

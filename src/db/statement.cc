@@ -1,0 +1,118 @@
+#include "db/statement.h"
+
+#include <cstring>
+
+#include "db/text.h"
+
+namespace varnoklis {
+
+Statement::Statement(Session& session) : session_(session) {
+  handle_.allocate(session.connection());
+}
+
+void Statement::set_cursor_attributes() {
+  SQLSetStmtAttr(handle_.get(), SQL_ATTR_CURSOR_SCROLLABLE,
+                 reinterpret_cast<SQLPOINTER>(SQL_NONSCROLLABLE), SQL_IS_INTEGER);
+  SQLSetStmtAttr(handle_.get(), SQL_ATTR_CONCURRENCY,
+                 reinterpret_cast<SQLPOINTER>(SQL_CONCUR_LOCK), SQL_IS_INTEGER);
+}
+
+Outcome Statement::execute(const std::string& text) {
+  session_.count_statement();
+  SQLRETURN rc = SQLExecDirect(handle_.get(),
+                               reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.c_str())), SQL_NTS);
+  // A statement that changes no row reports "no data"; it still ran.
+  if (rc == SQL_NO_DATA) return Outcome::NoData;
+  return check(rc, SQL_HANDLE_STMT, handle_.get(), &session_.diagnostics());
+}
+
+bool Statement::bind(std::initializer_list<Column> columns) {
+  if (columns.size() > kMaxColumns) return false;
+  std::size_t offset = 0;
+  columns_ = 0;
+  for (const Column& column : columns) {
+    std::size_t size = column.kind == Column::Text ? column.width + 1 : 8;
+    if (offset + size > buffer_.size()) return false;
+    bound_[columns_] = Bound{column, offset, SQL_NULL_DATA};
+    Bound& b = bound_[columns_];
+    ++columns_;
+    SQLSMALLINT type = column.kind == Column::Text   ? SQL_C_CHAR
+                       : column.kind == Column::Long ? SQL_C_SLONG
+                                                     : SQL_C_DOUBLE;
+    SQLBindCol(handle_.get(), static_cast<SQLUSMALLINT>(columns_), type, buffer_.data() + offset,
+               static_cast<SQLLEN>(size), &b.indicator);
+    offset += (size + 7) / 8 * 8;
+  }
+  return true;
+}
+
+Outcome Statement::fetch() {
+  for (std::size_t i = 0; i < columns_; ++i) bound_[i].indicator = SQL_NULL_DATA;
+  return check(SQLFetch(handle_.get()), SQL_HANDLE_STMT, handle_.get(), nullptr);
+}
+
+int Statement::query_one(const std::string& text, std::initializer_list<Column> columns,
+                         ExecError on_error) {
+  if (!allocated()) return -1;
+  if (execute(text) == Outcome::Error) {
+    return on_error == ExecError::NativeNumber ? error_code(session_.diagnostics()) : -1;
+  }
+  if (!bind(columns)) return -1;
+  switch (fetch()) {
+    case Outcome::Ok:
+      return 0;
+    case Outcome::NoData:
+      return 100;
+    case Outcome::Error:
+      return -1;
+  }
+  return -1;
+}
+
+bool Statement::is_null(int column) const {
+  if (column < 1 || static_cast<std::size_t>(column) > columns_) return true;
+  return bound(column).indicator == SQL_NULL_DATA;
+}
+
+std::string_view Statement::text(int column) const {
+  if (is_null(column) || bound(column).column.kind != Column::Text) return {};
+  const char* data = buffer_.data() + bound(column).offset;
+  return std::string_view(data, strnlen(data, bound(column).column.width));
+}
+
+std::string_view Statement::trimmed(int column) const { return right_trimmed(text(column)); }
+
+std::int32_t Statement::integer(int column) const {
+  if (is_null(column) || bound(column).column.kind != Column::Long) return 0;
+  std::int32_t value = 0;
+  std::memcpy(&value, buffer_.data() + bound(column).offset, sizeof value);
+  return value;
+}
+
+double Statement::real(int column) const {
+  if (is_null(column) || bound(column).column.kind != Column::Double) return 0.0;
+  double value = 0.0;
+  std::memcpy(&value, buffer_.data() + bound(column).offset, sizeof value);
+  return value;
+}
+
+int Cursor::open(Session& session, const std::string& text,
+                 std::initializer_list<Column> columns) {
+  statement_.reset();
+  statement_.emplace(session);
+  if (!statement_->allocated()) {
+    statement_.reset();
+    return -1;
+  }
+  statement_->set_cursor_attributes();
+  if (statement_->execute(text) == Outcome::Error) {
+    statement_.reset();
+    return error_code(session.diagnostics());
+  }
+  statement_->bind(columns);
+  return 0;
+}
+
+Outcome Cursor::fetch() { return statement_ ? statement_->fetch() : Outcome::Error; }
+
+}  // namespace varnoklis

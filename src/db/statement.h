@@ -1,0 +1,103 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <initializer_list>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "db/odbc.h"
+#include "db/session.h"
+
+namespace varnoklis {
+
+/// One result column to bind: text of `width` characters, a 32-bit integer, or a double.
+struct Column {
+  enum Kind { Text, Long, Double } kind;
+  std::size_t width = 0;
+};
+
+/// A text column of `width` characters.
+inline Column text_column(std::size_t width) { return {Column::Text, width}; }
+/// A 32-bit signed integer column.
+inline Column long_column() { return {Column::Long, 0}; }
+/// A 64-bit floating-point column.
+inline Column double_column() { return {Column::Double, 0}; }
+
+/// How a single-row query reports a failed execution.
+enum class ExecError { MinusOne, NativeNumber };
+
+/// One statement on the session's connection, with its bound result columns. A NULL column reads
+/// as empty text or 0; a text longer than its column arrives cut to the column width.
+class Statement {
+ public:
+  /// Allocates a statement on the session's connection; `allocated()` tells whether it worked.
+  explicit Statement(Session& session);
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+
+  /// Whether a statement handle is held.
+  bool allocated() const { return static_cast<bool>(handle_); }
+  /// Sets the cursor attributes of the query helpers: forward-only, lock concurrency.
+  void set_cursor_attributes();
+  /// Executes `text` directly; on an error the session's diagnostics are filled.
+  Outcome execute(const std::string& text);
+  /// Binds the result columns 1 to n; false when they do not fit the statement's buffer.
+  bool bind(std::initializer_list<Column> columns);
+  /// Fetches the next row into the bound columns.
+  Outcome fetch();
+
+  /// Allocation already done: executes, binds, fetches one row. 0, -1, the native error number
+  /// (ExecError::NativeNumber), or the fetch result (100 no row, -1 failure).
+  int query_one(const std::string& text, std::initializer_list<Column> columns, ExecError on_error);
+
+  /// Text of result column `column` (1-based) as fetched; empty when NULL.
+  std::string_view text(int column) const;
+  /// Text of result column `column` without trailing blanks, tabs and line feeds.
+  std::string_view trimmed(int column) const;
+  /// Integer of result column `column`; 0 when NULL.
+  std::int32_t integer(int column) const;
+  /// Double of result column `column`; 0 when NULL.
+  double real(int column) const;
+  /// Whether result column `column` was NULL in the last row.
+  bool is_null(int column) const;
+
+ private:
+  struct Bound {
+    Column column;
+    std::size_t offset = 0;
+    SQLLEN indicator = SQL_NULL_DATA;
+  };
+  static constexpr std::size_t kMaxColumns = 16;
+  static constexpr std::size_t kBufferSize = 1024;
+
+  const Bound& bound(int column) const { return bound_[static_cast<std::size_t>(column - 1)]; }
+
+  Session& session_;
+  StatementHandle handle_;
+  std::array<Bound, kMaxColumns> bound_{};
+  std::size_t columns_ = 0;
+  alignas(8) std::array<char, kBufferSize> buffer_{};
+};
+
+/// A query helper: a cursor that stays open between fetches until closed.
+class Cursor {
+ public:
+  /// Allocates, sets the cursor attributes and executes `text`, then binds `columns`.
+  /// 0 when open, -1 when no statement could be allocated, else the native error number.
+  int open(Session& session, const std::string& text, std::initializer_list<Column> columns);
+  /// Fetches the next row; Error when no cursor is open.
+  Outcome fetch();
+  /// Frees the statement, if one is held.
+  void close() { statement_.reset(); }
+  /// Whether a cursor is open.
+  bool is_open() const { return statement_.has_value(); }
+  /// The current row; only valid while open.
+  const Statement& row() const { return *statement_; }
+
+ private:
+  std::optional<Statement> statement_;
+};
+
+}  // namespace varnoklis

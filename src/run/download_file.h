@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "db/session.h"
+
+namespace varnoklis {
+
+/// How writing the download file ended.
+enum class WriteResult { Written, OpenFailed, ReadBackFailed, WriteFailed };
+
+/// What the download file is to look like.
+struct DownloadFormat {
+  bool new_file = true;            ///< replace the file (true) or append to it
+  std::size_t record_length = 0;   ///< pad each record with blanks to this length (0: no padding)
+  bool line_end = false;           ///< end each record with CR LF
+};
+
+/// Reads the staged records of `path` back in order and writes them to the file at `path`. The
+/// file changes only when the whole read-back succeeded: a new file replaces the old one in one
+/// step, an append adds all records or none. Prints a message on every failure.
+WriteResult write_download_file(Session& session, const std::string& path,
+                                const DownloadFormat& format);
+
+/// Brings one read-back record to the shape of its record type: blank padding, CR LF line ends.
+void shape_record(std::string& record, const DownloadFormat& format);
+
+}  // namespace varnoklis

@@ -1,0 +1,184 @@
+#include "run/run.h"
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "builders/builder.h"
+#include "config/config_file.h"
+#include "db/schemas.h"
+#include "db/session.h"
+#include "db/staging.h"
+#include "db/text.h"
+#include "run/download_file.h"
+#include "run/output.h"
+
+namespace varnoklis {
+
+namespace {
+
+constexpr std::size_t kKeywordCapacity = 19;
+constexpr std::size_t kTerminalCapacity = 11;
+constexpr std::size_t kCredentialCapacity = 23;
+
+struct Parameters {
+  std::string keyword;
+  std::string terminal;
+  std::string path;
+  bool new_file = false;
+};
+
+struct Credentials {
+  std::string login;
+  std::string password;
+  std::string database;
+  std::string schema;
+};
+
+void print_usage(int count) {
+  print("Anzahl Parameter(mind. 4) unterschritten! AnzParam: %d", count);
+  print("Aufruf: VARNOKLIS [Param1] [Param2] [Param3] [Param4]  \n");
+  print("Param1: DNL-Funktion\n");
+  print("Param2: Terminal-Name\n");
+  print("Param3: Pfad der DNL-Datei\n");
+  print("Param4: 1: neu 0: dran h\xe4ngen\n");
+}
+
+bool fits(const char* name, const std::string& value, std::size_t capacity) {
+  if (value.size() <= capacity) return true;
+  print("%s zu lang (max. %zu Zeichen): %s\n", name, capacity, value.c_str());
+  return false;
+}
+
+// Over-long parameters are rejected rather than cut: a cut path would share its staging rows
+// with another download file.
+bool read_parameters(const char* const* argv, Parameters& parameters) {
+  parameters.keyword = argv[1];
+  parameters.terminal = argv[2];
+  parameters.path = argv[3];
+  parameters.new_file = argv[4][0] == '1';
+  if (!fits("Param1", parameters.keyword, kKeywordCapacity) ||
+      !fits("Param2", parameters.terminal, kTerminalCapacity) ||
+      !fits("Param3", parameters.path, kStagingKeyCapacity)) {
+    return false;
+  }
+  upper_case(parameters.keyword);
+  if (find_builder(parameters.keyword) == nullptr) {
+    print("Unbekannte DNL-Funktion: %s\n", parameters.keyword.c_str());
+    return false;
+  }
+  return true;
+}
+
+bool read_credential(const char* key, std::size_t capacity, std::string& value) {
+  config::ConfigValue found = config::read_config_value(config::kConfigPath, "", key, 0);
+  if (found.status == config::ConfigStatus::BadValue ||
+      found.status == config::ConfigStatus::FieldTooLong) {
+    print("Konfigurationswert %s in %s ungueltig!\n", key, config::kConfigPath);
+    return false;
+  }
+  value = found.value;
+  return fits(key, value, capacity);
+}
+
+bool read_credentials(Credentials& credentials) {
+  if (!read_credential("LOGIN", kCredentialCapacity, credentials.login) ||
+      !read_credential("PASS", kCredentialCapacity, credentials.password) ||
+      !read_credential("DATABASE", kCredentialCapacity, credentials.database) ||
+      !read_credential("SCHEMA", kSchemaCapacity + 1, credentials.schema)) {
+    return false;
+  }
+  // The stored schema value carries one character too many; the configured schema is the rest.
+  if (!credentials.schema.empty()) credentials.schema.pop_back();
+  upper_case(credentials.schema);
+  return true;
+}
+
+struct RunState {
+  Session session;
+  Parameters parameters;
+  const Builder* builder = nullptr;
+  bool records_missing = false;
+  int visited = 0;
+};
+
+void visit_schema(RunState& state, std::string name) {
+  upper_case(name);
+  if (name == "DBO") name = "KELVANIRO";
+  int switched = state.session.switch_schema(name);
+  print("Schema: %s\n", name.c_str());
+  ++state.visited;
+  if (switched != 0) {
+    print("Mandantendatei %s.db nicht gefunden!\n", name.c_str());
+    state.records_missing = true;
+    return;
+  }
+  const Parameters& p = state.parameters;
+  BuildCounts counts = state.builder->build(state.session, p.path, p.terminal, name);
+  if (counts.records_missing) state.records_missing = true;
+}
+
+void visit_schemas(RunState& state) {
+  SchemaList list;
+  std::string name;
+  list.open_linked(state.session, state.parameters.terminal);
+  while (list.fetch(name) == 0) visit_schema(state, name);
+  list.close();
+  if (state.visited > 0) return;
+  list.open_all(state.session);
+  while (list.fetch(name) == 0) visit_schema(state, name);
+  list.close();
+}
+
+int write_file(RunState& state) {
+  DownloadFormat format;
+  format.new_file = state.parameters.new_file;
+  format.record_length = state.visited > 0 ? state.builder->record_length : 0;
+  format.line_end = state.visited > 0 && state.builder->line_end;
+  switch (write_download_file(state.session, state.parameters.path, format)) {
+    case WriteResult::Written:
+      return state.records_missing ? kExitRecordsMissing : kExitOk;
+    case WriteResult::ReadBackFailed:
+      return kExitDatabase;
+    case WriteResult::OpenFailed:
+    case WriteResult::WriteFailed:
+      break;
+  }
+  return kExitFileNotWritten;
+}
+
+}  // namespace
+
+int run(int argc, const char* const* argv) {
+  if (argc - 1 < 4) {
+    print_usage(argc - 1);
+    return kExitUsage;
+  }
+  RunState state;
+  if (!read_parameters(argv, state.parameters)) return kExitUsage;
+  state.builder = find_builder(state.parameters.keyword);
+  Credentials credentials;
+  if (!read_credentials(credentials)) return kExitConnect;
+
+  int connected = state.session.connect(credentials.database, credentials.login,
+                                        credentials.password);
+  if (connected != 0) {
+    print("DB-Connect-Error: %d!", connected);
+    std::string hidden(credentials.password.size(), '*');
+    print("Name:%s Pwd:%s Net:%s Schema:%s\n", credentials.login.c_str(), hidden.c_str(),
+          credentials.database.c_str(), credentials.schema.c_str());
+    return kExitConnect;
+  }
+  print("Mit Datenbank verbunden! Schema: %s\n", credentials.schema.c_str());
+
+  int cleared = clear_staging(state.session, state.parameters.path);
+  if (cleared != 0) {
+    print("Error Tab. Kvx999Tmp loeschen! ErrNr: %d User: %s", cleared,
+          state.parameters.path.c_str());
+    return kExitDatabase;
+  }
+  visit_schemas(state);
+  return write_file(state);
+}
+
+}  // namespace varnoklis
