@@ -33,3 +33,16 @@ void print_summary(const BuildCounts& counts) {
 }
 
 }  // namespace varnoklis
+
+#include "queries/badge_row.h"
+
+namespace varnoklis {
+
+bool fits_record(const BadgeRow& row, std::size_t badge_width, std::size_t class_width) {
+  if (row.badge_number.size() <= badge_width && row.class_code.size() <= class_width) return true;
+  print("Ausweis %s passt nicht in den Satz (Ausweis max. %zu, Klasse max. %zu Zeichen)\n",
+        row.badge_number.c_str(), badge_width, class_width);
+  return false;
+}
+
+}  // namespace varnoklis

@@ -24,3 +24,13 @@ void stage_or_report(Session& session, std::string_view path, std::string_view r
 void print_summary(const BuildCounts& counts);
 
 }  // namespace varnoklis
+
+namespace varnoklis {
+
+struct BadgeRow;
+
+/// Whether the badge number and class fit their fields of a fixed-length record; a badge that
+/// does not fit is reported and must not be staged (a cut number would name another badge).
+bool fits_record(const BadgeRow& row, std::size_t badge_width, std::size_t class_width);
+
+}  // namespace varnoklis

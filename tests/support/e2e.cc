@@ -1,0 +1,59 @@
+#include "support/e2e.h"
+
+#include <sys/wait.h>
+
+#include <cstdio>
+
+#include "config/cipher.h"
+
+namespace varnoklis::testing {
+
+namespace fs = std::filesystem;
+
+std::string shell_quote(const std::string& text) {
+  std::string out = "'";
+  for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+RunResult run_command(const std::string& command) {
+  RunResult result;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return result;
+  char buffer[4096];
+  std::size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, n);
+  int status = pclose(pipe);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+Workplace::Workplace(const TempStore& store, const std::string& schema_value)
+    : odbc_ini_(store.odbc_ini()) {
+  fs::create_directories(cwd());
+  fs::create_directories(config_file().parent_path());
+  write_config({{"LOGIN", "operator"},
+                {"PASS", "secret"},
+                {"DATABASE", store.dsn()},
+                {"SCHEMA", schema_value}});
+}
+
+void Workplace::write_config(const std::vector<std::pair<std::string, std::string>>& entries) const {
+  std::string text;
+  int number = 0;
+  for (const auto& [key, value] : entries) {
+    text += "#;" + key + ";\r\n";
+    text += std::to_string(++number) + ";" + key + ";" + config::encipher(value) + "\r\n";
+  }
+  write_file(config_file(), text);
+}
+
+RunResult Workplace::run(const std::vector<std::string>& arguments) const {
+  std::string command = "cd " + shell_quote(cwd().string()) +
+                        " && ODBCINI=" + shell_quote(odbc_ini_.string()) + " " +
+                        shell_quote(std::string(VARNOKLIS_BINARY_DIR) + "/varnoklis");
+  for (const std::string& argument : arguments) command += " " + shell_quote(argument);
+  return run_command(command + " 2>/dev/null");
+}
+
+}  // namespace varnoklis::testing

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/temp_store.h"
+
+namespace varnoklis::testing {
+
+/// What one run of the program left: its exit status and its whole standard output.
+struct RunResult {
+  int status = -1;
+  std::string output;
+};
+
+/// A working folder laid out as the program expects: the run happens in `work/a/b`, the
+/// configuration file lies in `work/files/kelvaniro.ini`.
+class Workplace {
+ public:
+  /// Writes a configuration file that names the store's data source and the given schema.
+  explicit Workplace(const TempStore& store, const std::string& schema_value = "KELVANIROX");
+  /// Writes a configuration file with exactly these entries (key, plaintext), enciphered.
+  void write_config(const std::vector<std::pair<std::string, std::string>>& entries) const;
+  /// Runs build/varnoklis with `arguments` in the working folder.
+  RunResult run(const std::vector<std::string>& arguments) const;
+  /// The folder the program runs in.
+  std::filesystem::path cwd() const { return dir_.path() / "a" / "b"; }
+  /// The configuration file.
+  std::filesystem::path config_file() const { return dir_.path() / "files" / "kelvaniro.ini"; }
+  /// A path for a download file inside the working area.
+  std::string file(const std::string& name) const { return (dir_.path() / name).string(); }
+
+ private:
+  TempDir dir_;
+  std::filesystem::path odbc_ini_;
+};
+
+/// Runs a shell command; returns its exit status and standard output.
+RunResult run_command(const std::string& command);
+/// Quotes a text for the shell.
+std::string shell_quote(const std::string& text);
+
+}  // namespace varnoklis::testing
