@@ -1,0 +1,134 @@
+#include "run/run.h"
+
+#include <gtest/gtest.h>
+
+#include "support/e2e.h"
+
+namespace varnoklis {
+namespace {
+
+using testing::read_file;
+using testing::TempStore;
+using testing::Workplace;
+using testing::write_file;
+
+const std::string kUsage =
+    "Aufruf: VARNOKLIS [Param1] [Param2] [Param3] [Param4]  \n"
+    "Param1: DNL-Funktion\n"
+    "Param2: Terminal-Name\n"
+    "Param3: Pfad der DNL-Datei\n"
+    "Param4: 1: neu 0: dran h\xe4ngen\n";
+
+TEST(Run, ParameterErrorsStopBeforeConnecting) {
+  TempStore store;
+  Workplace work(store);
+  std::string path = work.file("t.dat");
+  write_file(path, "OLD");
+  auto r = work.run({"QZDNL31P", "T01", path});
+  EXPECT_EQ(r.status, kExitUsage);
+  EXPECT_EQ(r.output, "Anzahl Parameter(mind. 4) unterschritten! AnzParam: 3" + kUsage);
+  r = work.run({});
+  EXPECT_EQ(r.output, "Anzahl Parameter(mind. 4) unterschritten! AnzParam: 0" + kUsage);
+
+  r = work.run({"QZDNL99P", "T01", path, "1"});
+  EXPECT_EQ(r.status, kExitUsage);
+  EXPECT_EQ(r.output, "Unbekannte DNL-Funktion: QZDNL99P\n");
+  r = work.run({"QZDNL31P", "T0123456789X", path, "1"});
+  EXPECT_EQ(r.status, kExitUsage);
+  EXPECT_EQ(r.output, "Param2 zu lang (max. 11 Zeichen): T0123456789X\n");
+  std::string long_path = "/tmp/" + std::string(99, 'p');
+  r = work.run({"QZDNL31P", "T01", long_path, "1"});
+  EXPECT_EQ(r.status, kExitUsage);
+  EXPECT_EQ(r.output, "Param3 zu lang (max. 103 Zeichen): " + long_path + "\n");
+  r = work.run({"QZDNL31P-AND-MORE-XX", "T01", path, "1"});
+  EXPECT_EQ(r.output, "Param1 zu lang (max. 19 Zeichen): QZDNL31P-AND-MORE-XX\n");
+  EXPECT_EQ(read_file(path), "OLD");
+}
+
+TEST(Run, ConnectFailureHidesThePassword) {
+  TempStore store;
+  Workplace work(store);
+  work.write_config({{"LOGIN", "op"}, {"PASS", "geheim"}, {"DATABASE", "NOSUCHDSN"},
+                     {"SCHEMA", "mand"}});
+  std::string path = work.file("t.dat");
+  auto r = work.run({"idstamm", "T01", path, "1"});
+  EXPECT_EQ(r.status, kExitConnect);
+  EXPECT_EQ(r.output, "DB-Connect-Error: -1!Name:op Pwd:****** Net:NOSUCHDSN Schema:MAN\n");
+  EXPECT_FALSE(std::filesystem::exists(path));
+
+  std::filesystem::remove(work.config_file());
+  r = work.run({"IDSTAMM", "T01", path, "1"});
+  EXPECT_EQ(r.status, kExitConnect);
+  EXPECT_EQ(r.output, "DB-Connect-Error: -1!Name: Pwd: Net: Schema:\n");
+}
+
+TEST(Run, NoClientAnywhereLeavesAnEmptyFileInModeNew) {
+  TempStore store;
+  Workplace work(store, "kelvaniro_");
+  std::string path = work.file("t.dat");
+  write_file(path, "OLD");
+  auto r = work.run({"QZDNL17P", "T01", path, "10"});
+  EXPECT_EQ(r.status, kExitOk);
+  EXPECT_EQ(r.output, "Mit Datenbank verbunden! Schema: KELVANIRO\n");
+  EXPECT_EQ(read_file(path), "");
+  write_file(path, "OLD");
+  r = work.run({"QZDNL17P", "T01", path, "0"});
+  EXPECT_EQ(read_file(path), "OLD");
+}
+
+TEST(Run, VisitsLinkedSchemasElseEveryActiveOneAndReportsMissingClientFiles) {
+  TempStore store;
+  store.sql("KVXCORE", R"(
+    INSERT INTO Kvx112Mnd (MndSch, MndKon, MndLiz, MndNum, MndSta) VALUES
+      ('dbo', 0, 1, 1, NULL), ('Dbo2', 0, 1, 2, NULL), ('NOFILE', 0, 1, 3, NULL);
+    INSERT INTO Kvx115Tfz (TfzTrm, TfzLiz, TfzMnd, TfzSta) VALUES
+      ('T01', 1, 1, NULL), ('T01', 1, 1, NULL), ('T02', 1, 3, NULL);
+  )");
+  store.add_client("KELVANIRO");
+  store.add_client("DBO2");
+  Workplace work(store);
+  std::string path = work.file("t.dat");
+  auto r = work.run({"QZDNL31P", "T01", path, "1"});
+  EXPECT_EQ(r.status, kExitOk);
+  EXPECT_NE(r.output.find("Schema: KELVANIRO\n"), std::string::npos);
+  EXPECT_EQ(r.output.find("Schema: DBO2\n"), std::string::npos);
+
+  r = work.run({"QZDNL31P", "T02", path, "1"});
+  EXPECT_EQ(r.status, kExitRecordsMissing);
+  EXPECT_EQ(r.output,
+            "Mit Datenbank verbunden! Schema: KELVANIRO\n"
+            "Schema: NOFILE\nMandantendatei NOFILE.db nicht gefunden!\n");
+  EXPECT_FALSE(std::filesystem::exists(store.folder() / "NOFILE.db"));
+
+  r = work.run({"QZDNL31P", "T03", path, "1"});
+  EXPECT_EQ(r.status, kExitRecordsMissing);
+  for (const char* line : {"Schema: KELVANIRO\n", "Schema: DBO2\n", "Schema: NOFILE\n"}) {
+    EXPECT_NE(r.output.find(line), std::string::npos) << line;
+  }
+}
+
+TEST(Run, ClearFailureStopsTheRunAndKeepsTheFile) {
+  TempStore store;
+  store.sql("KVXCORE", "DROP TABLE Kvx999Tmp;");
+  Workplace work(store);
+  std::string path = work.file("t.dat");
+  write_file(path, "OLD");
+  auto r = work.run({"QZDNL60P", "T01", path, "1"});
+  EXPECT_EQ(r.status, kExitDatabase);
+  EXPECT_EQ(r.output, "Mit Datenbank verbunden! Schema: KELVANIRO\n"
+                      "Error Tab. Kvx999Tmp loeschen! ErrNr: -1 User: " + path);
+  EXPECT_EQ(read_file(path), "OLD");
+}
+
+TEST(Run, UnwritableDownloadFileIsReported) {
+  TempStore store;
+  Workplace work(store);
+  std::string path = work.file("missing-folder/t.dat");
+  auto r = work.run({"QZDNL18P", "T01", path, "1"});
+  EXPECT_EQ(r.status, kExitFileNotWritten);
+  EXPECT_EQ(r.output, "Mit Datenbank verbunden! Schema: KELVANIRO\n"
+                      "Downloadfile " + path + " konnte nicht geoeffnet werden!\n");
+}
+
+}  // namespace
+}  // namespace varnoklis
