@@ -27,3 +27,63 @@ TEST(Session, ConnectsToEmbeddedStoreAndReadsNullsAsEmpty) {
 
 }  // namespace
 }  // namespace varnoklis
+
+namespace varnoklis {
+namespace {
+
+TEST(Session, StatementsRunWhileACursorIsOpenAndClientFilesAreAttachedNeverCreated) {
+  testing::TempStore store;
+  store.add_client("MANDANT1");
+  store.sql("KVXCORE", "INSERT INTO Kvx113Sto (StoNum, StoKtx) VALUES ('1', 'A'), ('2', 'B'), "
+                       "('3', 'C');");
+  store.sql("MANDANT1", "INSERT INTO Kvx300Pnr (PnrNum, PnrSpr) VALUES ('1', 7), ('3', 9);");
+  Session session;
+  store.connect(session);
+  ASSERT_EQ(session.switch_schema("MANDANT1"), 0);
+  EXPECT_EQ(session.schema(), "MANDANT1");
+
+  Cursor cursor;
+  ASSERT_EQ(cursor.open(session, "SELECT StoNum, StoKtx FROM KvxCore.Kvx113Sto ORDER BY StoNum",
+                        {text_column(8), text_column(3)}),
+            0);
+  std::string seen;
+  while (cursor.fetch() == Outcome::Ok) {
+    std::string number(cursor.row().text(1));
+    Statement inner(session);
+    int rc = inner.query_one(fill("SELECT PnrSpr FROM %s.Kvx300Pnr WHERE PnrNum = '%s'",
+                                  {session.schema(), number}),
+                             {long_column()}, ExecError::MinusOne);
+    seen += number + ":" + std::to_string(rc) + ":" + std::to_string(inner.integer(1)) + " ";
+    Statement insert(session);
+    ASSERT_EQ(insert.execute(fill("INSERT INTO KvxCore.Kvx999Tmp (TmpUsr, TmpStr) VALUES ('p', "
+                                  "'%s')",
+                                  {number})),
+              Outcome::Ok);
+  }
+  cursor.close();
+  EXPECT_EQ(seen, "1:0:7 2:100:0 3:0:9 ");
+  EXPECT_EQ(store.query("KVXCORE", "SELECT group_concat(TmpStr) FROM Kvx999Tmp;"), "1,2,3\n");
+
+  EXPECT_EQ(session.switch_schema("MANDANT2"), -1);
+  EXPECT_EQ(session.switch_schema("../KVXCORE"), -1);
+  EXPECT_FALSE(std::filesystem::exists(store.folder() / "MANDANT2.db"));
+  Statement gone(session);
+  EXPECT_EQ(gone.query_one("SELECT COUNT(*) FROM MANDANT1.Kvx300Pnr", {long_column()},
+                           ExecError::MinusOne),
+            -1);
+  EXPECT_GT(session.statements_sent(), 8u);
+}
+
+TEST(Session, ConnectFailureFillsDiagnosticsAndFetchWithoutCursorFails) {
+  testing::TempStore store;
+  Session session;
+  EXPECT_EQ(session.connect("NO_SUCH_SOURCE", "u", "p"), -1);
+  EXPECT_EQ(session.diagnostics().state, "IM002");
+  Cursor cursor;
+  EXPECT_EQ(cursor.fetch(), Outcome::Error);
+  cursor.close();
+  EXPECT_FALSE(cursor.is_open());
+}
+
+}  // namespace
+}  // namespace varnoklis
