@@ -1,0 +1,11 @@
+// varnoklis-ini: lets an operator write and inspect the enciphered configuration file.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "config/ini_writer.h"
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argc > 0 ? argv + 1 : argv, argv + argc);
+  return varnoklis::config::run_ini_tool(args, std::cout, std::cerr);
+}

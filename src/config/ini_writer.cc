@@ -1,0 +1,244 @@
+#include "config/ini_writer.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+#include "config/cipher.h"
+#include "config/config_file.h"
+
+namespace varnoklis::config {
+namespace {
+
+constexpr const char* kUsage =
+    "usage: varnoklis-ini FILE set KEY VALUE   write or replace the enciphered entry for KEY\n"
+    "       varnoklis-ini FILE list            print the keys, one per line\n"
+    "       varnoklis-ini FILE show KEY        print the deciphered value of KEY\n";
+
+// The heading line "#;KEY;" and its line feed must fit the reader's heading line limit.
+constexpr std::size_t kMaxKeyLength = kHeadingLineLimit - 3;
+
+enum class ReadResult { Ok, Missing, Failed };
+
+ReadResult read_file(const std::string& path, std::string& bytes) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
+  char buffer[4096];
+  std::size_t count = 0;
+  while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, count);
+  bool ok = std::ferror(file) == 0;
+  std::fclose(file);
+  return ok ? ReadResult::Ok : ReadResult::Failed;
+}
+
+std::vector<std::string> split_lines(std::string_view text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    lines.emplace_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  // Blank lines at the end carry no entry; dropping them keeps the heading/entry pairing.
+  while (!lines.empty() && lines.back().empty()) lines.pop_back();
+  return lines;
+}
+
+// The key of an entry line "N;KEY;VALUE": the text between its first and second ';'.
+bool entry_key_is(std::string_view line, std::string_view key, std::size_t& second) {
+  std::size_t first = line.find(';');
+  if (first == std::string_view::npos) return false;
+  second = line.find(';', first + 1);
+  return second != std::string_view::npos && line.substr(first + 1, second - first - 1) == key;
+}
+
+int64_t next_entry_number(std::string_view text) {
+  int64_t highest = 0;
+  for (const ConfigEntry& entry : scan_config_text(text).entries) {
+    if (entry.number) highest = std::max<int64_t>(highest, *entry.number);
+  }
+  return highest + 1;
+}
+
+const char* status_text(ConfigStatus status) {
+  switch (status) {
+    case ConfigStatus::Found:
+      return "found";
+    case ConfigStatus::NotFound:
+      return "not found";
+    case ConfigStatus::NoFile:
+      return "the file cannot be read";
+    case ConfigStatus::BadValue:
+      return "the stored value is not whole 16-digit blocks";
+    case ConfigStatus::FieldTooLong:
+      return "a field is longer than 200 characters (number: 11)";
+  }
+  return "unknown status";
+}
+
+bool valid_key(std::string_view key) {
+  if (key.empty() || key.size() > kMaxKeyLength) return false;
+  return key.find_first_of(";\r\n\x1a") == std::string_view::npos;
+}
+
+// Temporary file in the same folder, then rename: a reader sees the old file or the new one,
+// never a half-written one. The file keeps its permissions; a new one is private to its owner.
+bool write_atomically(const std::string& path, const std::string& bytes, std::string& error) {
+  std::string temp = path + ".XXXXXX";
+  int fd = mkstemp(temp.data());
+  if (fd < 0) {
+    error = "cannot create a temporary file next to " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  struct stat old_file {};
+  mode_t mode = stat(path.c_str(), &old_file) == 0 ? (old_file.st_mode & 07777) : 0600;
+  bool ok = fchmod(fd, mode) == 0;
+  for (std::size_t done = 0; ok && done < bytes.size();) {
+    ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    ok = n > 0;
+    if (ok) done += static_cast<std::size_t>(n);
+  }
+  ok = ok && fsync(fd) == 0;
+  ok = (close(fd) == 0) && ok;
+  ok = ok && std::rename(temp.c_str(), path.c_str()) == 0;
+  if (!ok) {
+    error = "cannot write " + path + ": " + std::strerror(errno);
+    std::remove(temp.c_str());
+  }
+  return ok;
+}
+
+int usage(std::ostream& err, const std::string& problem) {
+  if (!problem.empty()) err << "varnoklis-ini: " << problem << "\n";
+  err << kUsage;
+  return kIniUsage;
+}
+
+int fail(std::ostream& err, const std::string& message) {
+  err << "varnoklis-ini: " << message << "\n";
+  return kIniFailure;
+}
+
+int command_set(const std::string& path, const std::string& key, const std::string& value,
+                std::ostream& err) {
+  if (!valid_key(key)) {
+    return usage(err, "KEY must be 1 to 196 characters without ';', line breaks or byte 26");
+  }
+  if ((value.size() + 7) / 8 * 16 > kFieldCapacity) {
+    return usage(err, "VALUE must be at most 96 characters (200 hexadecimal digits stored)");
+  }
+  std::string bytes;
+  if (read_file(path, bytes) == ReadResult::Failed) return fail(err, "cannot read " + path);
+  std::string updated;
+  std::string error;
+  if (!set_config_entry(decode_text_file(bytes), key, value, updated, error)) {
+    return fail(err, path + ": " + error);
+  }
+  if (!write_atomically(path, updated, error)) return fail(err, error);
+  return 0;
+}
+
+int command_list(const std::string& path, std::ostream& out, std::ostream& err) {
+  std::string bytes;
+  if (read_file(path, bytes) != ReadResult::Ok) return fail(err, "cannot read " + path);
+  ConfigScan scan = scan_config_text(decode_text_file(bytes));
+  for (const ConfigEntry& entry : scan.entries) {
+    std::string_view key = entry.key;
+    if (!key.empty() && key.back() == '\n') key.remove_suffix(1);
+    out << key << "\n";
+  }
+  if (scan.field_too_long) {
+    return fail(err, path + ": entry " + std::to_string(scan.entries.size() + 1) + ": " +
+                         status_text(ConfigStatus::FieldTooLong) + "; the reader stops there");
+  }
+  return 0;
+}
+
+int command_show(const std::string& path, const std::string& key, std::ostream& out,
+                 std::ostream& err) {
+  // The same request the program makes: empty group, number 0, so the tool shows what it reads.
+  ConfigValue result = read_config_value(path, "", key, 0);
+  switch (result.status) {
+    case ConfigStatus::Found:
+      out << result.value << "\n";
+      return 0;
+    case ConfigStatus::NotFound:
+      return fail(err, key + ": no entry in " + path);
+    case ConfigStatus::NoFile:
+      return fail(err, "cannot read " + path);
+    default:
+      return fail(err, key + ": " + status_text(result.status));
+  }
+}
+
+}  // namespace
+
+bool set_config_entry(std::string_view text, std::string_view key, std::string_view value,
+                      std::string& updated, std::string& error) {
+  std::vector<std::string> lines = split_lines(text);
+  if (lines.size() % 2 != 0) {
+    error = "odd number of lines; every entry needs a heading line and an entry line";
+    return false;
+  }
+  std::string hex = encipher(value);
+  bool replaced = false;
+  for (std::size_t i = 1; i < lines.size() && !replaced; i += 2) {
+    std::size_t second = 0;
+    if (entry_key_is(lines[i], key, second)) {
+      lines[i] = lines[i].substr(0, second + 1) + hex;
+      replaced = true;
+    }
+  }
+  if (!replaced) {
+    int64_t number = next_entry_number(text);
+    if (number > std::numeric_limits<int32_t>::max()) {
+      error = "no entry number left above the highest one";
+      return false;
+    }
+    std::string key_text(key);
+    lines.push_back("#;" + key_text + ";");
+    lines.push_back(std::to_string(number) + ";" + key_text + ";" + hex);
+  }
+
+  updated.clear();
+  for (const std::string& line : lines) updated += line + "\r\n";
+
+  // The program asks with an empty group and number 0; the first entry answering that request
+  // must be this one, or the program would read another value.
+  ConfigValue check = lookup_config_text(decode_text_file(updated), "", key, 0);
+  if (check.status == ConfigStatus::NotFound) {
+    error =
+        std::string(key) + " would not read back: a line above it is longer than the reader takes";
+    return false;
+  }
+  if (check.status == ConfigStatus::FieldTooLong) {
+    error = std::string(key) + " would not read back: " + status_text(check.status);
+    return false;
+  }
+  if (check.status != ConfigStatus::Found || check.value != value) {
+    error = std::string(key) + " would not read back: an entry above it answers the lookup first";
+    return false;
+  }
+  return true;
+}
+
+int run_ini_tool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  if (args.size() < 2) return usage(err, "");
+  const std::string& path = args[0];
+  const std::string& command = args[1];
+  if (command == "set" && args.size() == 4) return command_set(path, args[2], args[3], err);
+  if (command == "list" && args.size() == 2) return command_list(path, out, err);
+  if (command == "show" && args.size() == 3) return command_show(path, args[2], out, err);
+  return usage(err, "unknown command or wrong number of arguments");
+}
+
+}  // namespace varnoklis::config

@@ -1,0 +1,132 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "config/cipher.h"
+#include "config/config_file.h"
+
+namespace varnoklis::config {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct RunResult {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string read_all(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+class IniTool : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    dir_ = fs::temp_directory_path() /
+           ("varnoklis-ini-" + std::to_string(::getpid()) + "-" + info->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    file_ = (dir_ / "kelvaniro.ini").string();
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  // Arguments go to the shell as written; the tests quote them themselves.
+  RunResult run(const std::string& args) {
+    std::string command = std::string(VARNOKLIS_BINARY_DIR "/varnoklis-ini ") + args + " >" +
+                          (dir_ / "out").string() + " 2>" + (dir_ / "err").string();
+    int raw = std::system(command.c_str());
+    RunResult result;
+    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    result.out = read_all(dir_ / "out");
+    result.err = read_all(dir_ / "err");
+    return result;
+  }
+
+  fs::path dir_;
+  std::string file_;
+};
+
+TEST_F(IniTool, SetListShowRoundTrip) {
+  EXPECT_EQ(run(file_ + " set LOGIN sa").status, 0);
+  EXPECT_EQ(run(file_ + " set PASS 'pa;ss wort'").status, 0);
+  EXPECT_EQ(run(file_ + " set SCHEMA ''").status, 0);
+  EXPECT_EQ(read_all(file_), "#;LOGIN;\r\n1;LOGIN;" + encipher("sa") + "\r\n#;PASS;\r\n2;PASS;" +
+                                 encipher("pa;ss wort") + "\r\n#;SCHEMA;\r\n3;SCHEMA;\r\n");
+  EXPECT_EQ(fs::status(file_).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+
+  RunResult list = run(file_ + " list");
+  EXPECT_EQ(list.status, 0);
+  EXPECT_EQ(list.out, "LOGIN\nPASS\nSCHEMA\n");
+  RunResult show = run(file_ + " show PASS");
+  EXPECT_EQ(show.status, 0);
+  EXPECT_EQ(show.out, "pa;ss wort\n");
+
+  ConfigValue schema = read_config_value(file_, "", "SCHEMA", 0);
+  EXPECT_EQ(schema.status, ConfigStatus::Found);
+  EXPECT_EQ(schema.value, "");
+}
+
+TEST_F(IniTool, SetReplacesOnlyItsEntry) {
+  std::ofstream(file_, std::ios::binary) << "[Anmeldung];LOGIN;x\n17;LOGIN;" << encipher("alt")
+                                         << "\n#;PASS;\n18;PASS;" << encipher("pw") << "\n\n";
+  fs::permissions(file_, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_EQ(run(file_ + " set LOGIN neu").status, 0);
+  EXPECT_EQ(run(file_ + " set DATABASE KVX").status, 0);
+  EXPECT_EQ(read_all(file_), "[Anmeldung];LOGIN;x\r\n17;LOGIN;" + encipher("neu") +
+                                 "\r\n#;PASS;\r\n18;PASS;" + encipher("pw") +
+                                 "\r\n#;DATABASE;\r\n19;DATABASE;" + encipher("KVX") + "\r\n");
+  EXPECT_EQ(fs::status(file_).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_EQ(run(file_ + " show LOGIN").out, "neu\n");
+  EXPECT_EQ(run(file_ + " show PASS").out, "pw\n");
+}
+
+TEST_F(IniTool, RefusesWhatTheReaderWouldNotFind) {
+  // Number 0 answers every lookup of the program, so a later entry could never be read.
+  std::string shadowing = "#;A;\n0;OTHER;" + encipher("x") + "\n";
+  std::ofstream(file_, std::ios::binary) << shadowing;
+  RunResult shadowed = run(file_ + " set LOGIN sa");
+  EXPECT_EQ(shadowed.status, 1);
+  EXPECT_EQ(shadowed.err,
+            "varnoklis-ini: " + file_ +
+                ": LOGIN would not read back: an entry above it answers the lookup first\n");
+  EXPECT_EQ(read_all(file_), shadowing);
+
+  std::ofstream(file_, std::ios::binary) << "#;A;\n";
+  EXPECT_EQ(run(file_ + " set LOGIN sa").status, 1);
+  EXPECT_EQ(run(file_ + " set LOGIN " + std::string(97, 'v')).status, 2);
+  EXPECT_EQ(read_all(file_), "#;A;\n");
+}
+
+TEST_F(IniTool, UsageAndMissingKeys) {
+  RunResult bare = run("");
+  EXPECT_EQ(bare.status, 2);
+  EXPECT_EQ(bare.err.rfind("usage: varnoklis-ini FILE set KEY VALUE", 0), 0u);
+  EXPECT_EQ(run(file_ + " frob").status, 2);
+  EXPECT_EQ(run(file_ + " show").status, 2);
+  EXPECT_EQ(run(file_ + " set 'A;B' v").status, 2);
+  EXPECT_FALSE(fs::exists(file_));
+
+  RunResult no_file = run(file_ + " show LOGIN");
+  EXPECT_EQ(no_file.status, 1);
+  EXPECT_EQ(no_file.err, "varnoklis-ini: cannot read " + file_ + "\n");
+  ASSERT_EQ(run(file_ + " set LOGIN sa").status, 0);
+  RunResult missing = run(file_ + " show PASS");
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.out, "");
+  EXPECT_EQ(missing.err, "varnoklis-ini: PASS: no entry in " + file_ + "\n");
+}
+
+}  // namespace
+}  // namespace varnoklis::config
