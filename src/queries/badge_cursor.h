@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "db/session.h"
@@ -11,6 +12,10 @@ namespace varnoklis {
 
 /// The currently valid badges of one client schema, one row per badge location, in badge order.
 extern const SqlText kBadgeCursorSql;
+
+/// Writes `text` into a class slot left-aligned in three characters, blank-filled; a longer class
+/// stands unshortened.
+void put_class(std::string& slot, std::string_view text);
 
 /// The cursor over the badges of one client schema.
 class BadgeCursor {

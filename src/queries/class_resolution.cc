@@ -1,0 +1,284 @@
+#include "queries/class_resolution.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "db/statement.h"
+#include "queries/badge_cursor.h"
+
+namespace varnoklis {
+
+// clang-format off
+const SqlText kClassByGroupSql = {
+    "SELECT  BzuZau,CONVERT(char(8), BzuGvo,112), CONVERT(char(8),BzuGbi,112),  BzuBkl"
+    "  FROM  %s.Kvx408Bzu"
+    "  WHERE BzuZau = '%s'"
+    "  AND(   (convert(char(8), CURRENT_TIMESTAMP, 112) >= BzuGvo AND BzuGbi IS NULL)"
+    "   OR (convert(char(8), CURRENT_TIMESTAMP, 112) <= BzuGbi AND BzuGvo IS NULL)"
+    "   OR (convert(char(8), CURRENT_TIMESTAMP, 112) >= BzuGvo"
+    "       AND convert(char(8), CURRENT_TIMESTAMP, 112) <= BzuGbi))"
+    "  AND ((BzuSta <> 4 AND BzuSta <> 8) OR BzuSta IS NULL) ",
+    "SELECT  BzuZau,strftime('%Y%m%d',BzuGvo), strftime('%Y%m%d',BzuGbi),  BzuBkl"
+    "  FROM  %s.Kvx408Bzu"
+    "  WHERE BzuZau = '%s'"
+    "  AND(   (date('now','localtime') >= BzuGvo AND BzuGbi IS NULL)"
+    "   OR (date('now','localtime') <= BzuGbi AND BzuGvo IS NULL)"
+    "   OR (date('now','localtime') >= BzuGvo"
+    "       AND date('now','localtime') <= BzuGbi))"
+    "  AND ((BzuSta <> 4 AND BzuSta <> 8) OR BzuSta IS NULL) "};
+
+const SqlText kClassByCostCentreSql = {
+    "SELECT  ZuoKst,CONVERT(char(8), BzuGvo,112), CONVERT(char(8),BzuGbi,112),  BzuBkl"
+    "  FROM  %s.Kvx311Zuo, %s.Kvx408Bzu"
+    "  WHERE ZuoPnr = '%s'"
+    "  AND ZuoKst = BzuKst"
+    "  AND(   (convert(char(8), CURRENT_TIMESTAMP, 112) >= ZuoGvo AND ZuoGbi IS NULL)"
+    "   OR (convert(char(8), CURRENT_TIMESTAMP, 112) <= ZuoGbi AND ZuoGvo IS NULL)"
+    "   OR (convert(char(8), CURRENT_TIMESTAMP, 112) >= ZuoGvo"
+    "       AND convert(char(8), CURRENT_TIMESTAMP, 112) <= ZuoGbi))"
+    "  AND(   (convert(char(8), CURRENT_TIMESTAMP, 112) >= BzuGvo AND BzuGbi IS NULL)"
+    "   OR (convert(char(8), CURRENT_TIMESTAMP, 112) <= BzuGbi AND BzuGvo IS NULL)"
+    "   OR (convert(char(8), CURRENT_TIMESTAMP, 112) >= BzuGvo"
+    "       AND convert(char(8), CURRENT_TIMESTAMP, 112) <= BzuGbi))"
+    "  AND ((ZuoSta <> 4 AND ZuoSta <> 8) OR ZuoSta IS NULL)"
+    "  AND ((BzuSta <> 4 AND BzuSta <> 8) OR BzuSta IS NULL) ",
+    "SELECT  ZuoKst,strftime('%Y%m%d',BzuGvo), strftime('%Y%m%d',BzuGbi),  BzuBkl"
+    "  FROM  %s.Kvx311Zuo, %s.Kvx408Bzu"
+    "  WHERE ZuoPnr = '%s'"
+    "  AND ZuoKst = BzuKst"
+    "  AND(   (date('now','localtime') >= ZuoGvo AND ZuoGbi IS NULL)"
+    "   OR (date('now','localtime') <= ZuoGbi AND ZuoGvo IS NULL)"
+    "   OR (date('now','localtime') >= ZuoGvo"
+    "       AND date('now','localtime') <= ZuoGbi))"
+    "  AND(   (date('now','localtime') >= BzuGvo AND BzuGbi IS NULL)"
+    "   OR (date('now','localtime') <= BzuGbi AND BzuGvo IS NULL)"
+    "   OR (date('now','localtime') >= BzuGvo"
+    "       AND date('now','localtime') <= BzuGbi))"
+    "  AND ((ZuoSta <> 4 AND ZuoSta <> 8) OR ZuoSta IS NULL)"
+    "  AND ((BzuSta <> 4 AND BzuSta <> 8) OR BzuSta IS NULL) "};
+
+const SqlText kClassByCostCentreTableSql = {
+    "SELECT  CONVERT(char(8), BzuGvo,112), CONVERT(char(8),BzuGbi,112),  BzuBkl"
+    "  FROM  %s.O1003Kststelle, %s.Kvx311Zuo, %s.Kvx408Bzu"
+    "  WHERE ZuoPnr = '%s'"
+    "  AND ZuoKst = KstNum"
+    "  AND KstVws = BzuVks"
+    "  AND(   (convert(char(8), CURRENT_TIMESTAMP, 112) >= ZuoGvo AND ZuoGbi IS NULL)"
+    "   OR (convert(char(8), CURRENT_TIMESTAMP, 112) <= ZuoGbi AND ZuoGvo IS NULL)"
+    "   OR (convert(char(8), CURRENT_TIMESTAMP, 112) >= ZuoGvo"
+    "       AND convert(char(8), CURRENT_TIMESTAMP, 112) <= ZuoGbi))"
+    "  AND(   (convert(char(8), CURRENT_TIMESTAMP, 112) >= BzuGvo AND BzuGbi IS NULL)"
+    "   OR (convert(char(8), CURRENT_TIMESTAMP, 112) <= BzuGbi AND BzuGvo IS NULL)"
+    "   OR (convert(char(8), CURRENT_TIMESTAMP, 112) >= BzuGvo"
+    "       AND convert(char(8), CURRENT_TIMESTAMP, 112) <= BzuGbi))"
+    "  AND ((KstSta <> 4 AND KstSta <> 8) OR KstSta IS NULL)"
+    "  AND ((ZuoSta <> 4 AND ZuoSta <> 8) OR ZuoSta IS NULL)"
+    "  AND ((BzuSta <> 4 AND BzuSta <> 8) OR BzuSta IS NULL) ",
+    "SELECT  strftime('%Y%m%d',BzuGvo), strftime('%Y%m%d',BzuGbi),  BzuBkl"
+    "  FROM  %s.O1003Kststelle, %s.Kvx311Zuo, %s.Kvx408Bzu"
+    "  WHERE ZuoPnr = '%s'"
+    "  AND ZuoKst = KstNum"
+    "  AND KstVws = BzuVks"
+    "  AND(   (date('now','localtime') >= ZuoGvo AND ZuoGbi IS NULL)"
+    "   OR (date('now','localtime') <= ZuoGbi AND ZuoGvo IS NULL)"
+    "   OR (date('now','localtime') >= ZuoGvo"
+    "       AND date('now','localtime') <= ZuoGbi))"
+    "  AND(   (date('now','localtime') >= BzuGvo AND BzuGbi IS NULL)"
+    "   OR (date('now','localtime') <= BzuGbi AND BzuGvo IS NULL)"
+    "   OR (date('now','localtime') >= BzuGvo"
+    "       AND date('now','localtime') <= BzuGbi))"
+    "  AND ((KstSta <> 4 AND KstSta <> 8) OR KstSta IS NULL)"
+    "  AND ((ZuoSta <> 4 AND ZuoSta <> 8) OR ZuoSta IS NULL)"
+    "  AND ((BzuSta <> 4 AND BzuSta <> 8) OR BzuSta IS NULL) "};
+
+const SqlText kClassByDepartmentSql = {
+    "SELECT  ZuoAbt,CONVERT(char(8), BzuGvo,112), CONVERT(char(8),BzuGbi,112),  BzuBkl"
+    "  FROM  %s.Kvx311Zuo, %s.Kvx408Bzu"
+    "  WHERE ZuoPnr = '%s'"
+    "  AND ZuoAbt = BzuAbt"
+    "  AND(   (convert(char(8), CURRENT_TIMESTAMP, 112) >= ZuoGvo AND ZuoGbi IS NULL)"
+    "   OR (convert(char(8), CURRENT_TIMESTAMP, 112) <= ZuoGbi AND ZuoGvo IS NULL)"
+    "   OR (convert(char(8), CURRENT_TIMESTAMP, 112) >= ZuoGvo"
+    "       AND convert(char(8), CURRENT_TIMESTAMP, 112) <= ZuoGbi))"
+    "  AND(   (convert(char(8), CURRENT_TIMESTAMP, 112) >= BzuGvo AND BzuGbi IS NULL)"
+    "   OR (convert(char(8), CURRENT_TIMESTAMP, 112) <= BzuGbi AND BzuGvo IS NULL)"
+    "   OR (convert(char(8), CURRENT_TIMESTAMP, 112) >= BzuGvo"
+    "       AND convert(char(8), CURRENT_TIMESTAMP, 112) <= BzuGbi))"
+    "  AND ((ZuoSta <> 4 AND ZuoSta <> 8) OR ZuoSta IS NULL)"
+    "  AND ((BzuSta <> 4 AND BzuSta <> 8) OR BzuSta IS NULL) ",
+    "SELECT  ZuoAbt,strftime('%Y%m%d',BzuGvo), strftime('%Y%m%d',BzuGbi),  BzuBkl"
+    "  FROM  %s.Kvx311Zuo, %s.Kvx408Bzu"
+    "  WHERE ZuoPnr = '%s'"
+    "  AND ZuoAbt = BzuAbt"
+    "  AND(   (date('now','localtime') >= ZuoGvo AND ZuoGbi IS NULL)"
+    "   OR (date('now','localtime') <= ZuoGbi AND ZuoGvo IS NULL)"
+    "   OR (date('now','localtime') >= ZuoGvo"
+    "       AND date('now','localtime') <= ZuoGbi))"
+    "  AND(   (date('now','localtime') >= BzuGvo AND BzuGbi IS NULL)"
+    "   OR (date('now','localtime') <= BzuGbi AND BzuGvo IS NULL)"
+    "   OR (date('now','localtime') >= BzuGvo"
+    "       AND date('now','localtime') <= BzuGbi))"
+    "  AND ((ZuoSta <> 4 AND ZuoSta <> 8) OR ZuoSta IS NULL)"
+    "  AND ((BzuSta <> 4 AND BzuSta <> 8) OR BzuSta IS NULL) "};
+
+const SqlText kClassByDepartmentListSql = {
+    "SELECT  CONVERT(char(8), BzuGvo,112), CONVERT(char(8),BzuGbi,112),  BzuBkl"
+    "  FROM  %s.G2202AbtLst, %s.Kvx311Zuo, %s.Kvx408Bzu"
+    "  WHERE ZuoPnr = '%s'"
+    "  AND ZuoAbt = AblAbt"
+    "  AND AblVab = BzuVab"
+    "  AND(   (convert(char(8), CURRENT_TIMESTAMP, 112) >= ZuoGvo AND ZuoGbi IS NULL)"
+    "   OR (convert(char(8), CURRENT_TIMESTAMP, 112) <= ZuoGbi AND ZuoGvo IS NULL)"
+    "   OR (convert(char(8), CURRENT_TIMESTAMP, 112) >= ZuoGvo"
+    "       AND convert(char(8), CURRENT_TIMESTAMP, 112) <= ZuoGbi))"
+    "  AND(   (convert(char(8), CURRENT_TIMESTAMP, 112) >= BzuGvo AND BzuGbi IS NULL)"
+    "   OR (convert(char(8), CURRENT_TIMESTAMP, 112) <= BzuGbi AND BzuGvo IS NULL)"
+    "   OR (convert(char(8), CURRENT_TIMESTAMP, 112) >= BzuGvo"
+    "       AND convert(char(8), CURRENT_TIMESTAMP, 112) <= BzuGbi))"
+    "  AND ((AblSta <> 4 AND AblSta <> 8) OR AblSta IS NULL)"
+    "  AND ((ZuoSta <> 4 AND ZuoSta <> 8) OR ZuoSta IS NULL)"
+    "  AND ((BzuSta <> 4 AND BzuSta <> 8) OR BzuSta IS NULL) ",
+    "SELECT  strftime('%Y%m%d',BzuGvo), strftime('%Y%m%d',BzuGbi),  BzuBkl"
+    "  FROM  %s.G2202AbtLst, %s.Kvx311Zuo, %s.Kvx408Bzu"
+    "  WHERE ZuoPnr = '%s'"
+    "  AND ZuoAbt = AblAbt"
+    "  AND AblVab = BzuVab"
+    "  AND(   (date('now','localtime') >= ZuoGvo AND ZuoGbi IS NULL)"
+    "   OR (date('now','localtime') <= ZuoGbi AND ZuoGvo IS NULL)"
+    "   OR (date('now','localtime') >= ZuoGvo"
+    "       AND date('now','localtime') <= ZuoGbi))"
+    "  AND(   (date('now','localtime') >= BzuGvo AND BzuGbi IS NULL)"
+    "   OR (date('now','localtime') <= BzuGbi AND BzuGvo IS NULL)"
+    "   OR (date('now','localtime') >= BzuGvo"
+    "       AND date('now','localtime') <= BzuGbi))"
+    "  AND ((AblSta <> 4 AND AblSta <> 8) OR AblSta IS NULL)"
+    "  AND ((ZuoSta <> 4 AND ZuoSta <> 8) OR ZuoSta IS NULL)"
+    "  AND ((BzuSta <> 4 AND BzuSta <> 8) OR BzuSta IS NULL) "};
+
+const SqlText kClassByPersonEntriesSql = {
+    "SELECT  CONVERT(char(8), BzuGvo,112), CONVERT(char(8),BzuGbi,112),  BzuBkl"
+    "  FROM  %s.Kvx310Bsv, %s.Kvx408Bzu"
+    "  WHERE BsvPnr = '%s'"
+    "  AND BsvAkr = BzuAkr"
+    "  AND(   (convert(char(8), CURRENT_TIMESTAMP, 112) >= BsvGvo AND BsvGbi IS NULL)"
+    "   OR (convert(char(8), CURRENT_TIMESTAMP, 112) <= BsvGbi AND BsvGvo IS NULL)"
+    "   OR (convert(char(8), CURRENT_TIMESTAMP, 112) >= BsvGvo"
+    "       AND convert(char(8), CURRENT_TIMESTAMP, 112) <= BsvGbi))"
+    "  AND(   (convert(char(8), CURRENT_TIMESTAMP, 112) >= BzuGvo AND BzuGbi IS NULL)"
+    "   OR (convert(char(8), CURRENT_TIMESTAMP, 112) <= BzuGbi AND BzuGvo IS NULL)"
+    "   OR (convert(char(8), CURRENT_TIMESTAMP, 112) >= BzuGvo"
+    "       AND convert(char(8), CURRENT_TIMESTAMP, 112) <= BzuGbi))"
+    "  AND ((BsvSta <> 4 AND BsvSta <> 8) OR BsvSta IS NULL)"
+    "  AND ((BzuSta <> 4 AND BzuSta <> 8) OR BzuSta IS NULL) ",
+    "SELECT  strftime('%Y%m%d',BzuGvo), strftime('%Y%m%d',BzuGbi),  BzuBkl"
+    "  FROM  %s.Kvx310Bsv, %s.Kvx408Bzu"
+    "  WHERE BsvPnr = '%s'"
+    "  AND BsvAkr = BzuAkr"
+    "  AND(   (date('now','localtime') >= BsvGvo AND BsvGbi IS NULL)"
+    "   OR (date('now','localtime') <= BsvGbi AND BsvGvo IS NULL)"
+    "   OR (date('now','localtime') >= BsvGvo"
+    "       AND date('now','localtime') <= BsvGbi))"
+    "  AND(   (date('now','localtime') >= BzuGvo AND BzuGbi IS NULL)"
+    "   OR (date('now','localtime') <= BzuGbi AND BzuGvo IS NULL)"
+    "   OR (date('now','localtime') >= BzuGvo"
+    "       AND date('now','localtime') <= BzuGbi))"
+    "  AND ((BsvSta <> 4 AND BsvSta <> 8) OR BsvSta IS NULL)"
+    "  AND ((BzuSta <> 4 AND BzuSta <> 8) OR BzuSta IS NULL) "};
+
+// clang-format on
+
+namespace {
+
+constexpr std::size_t kDateWidth = 14;
+constexpr std::size_t kClassWidth = 5;
+
+// How one stage reads and where its leading column goes.
+struct Stage {
+  const SqlText& sql;
+  int client_tables;                 // how many tables the statement qualifies with the schema
+  std::size_t lead_width;            // 0: the statement selects no leading column
+  std::string BadgeRow::*lead_slot;  // where the leading column goes, or nullptr
+  bool pad_class;                    // "%-3s"; otherwise the class goes in bare
+};
+
+std::string stage_text(const Stage& stage, const Session& session, std::string_view key) {
+  const std::string& schema = session.schema();
+  switch (stage.client_tables) {
+    case 1:
+      return fill(stage.sql, session.dialect(), {schema, key});
+    case 2:
+      return fill(stage.sql, session.dialect(), {schema, schema, key});
+    default:
+      return fill(stage.sql, session.dialect(), {schema, schema, schema, key});
+  }
+}
+
+int run_stage(Session& session, BadgeRow& row, const Stage& stage, std::string_view key) {
+  Statement statement(session);
+  std::string text = stage_text(stage, session, key);
+  int rc =
+      stage.lead_width == 0
+          ? statement.query_one(
+                text, {text_column(kDateWidth), text_column(kDateWidth), text_column(kClassWidth)},
+                ExecError::MinusOne)
+          : statement.query_one(text,
+                                {text_column(stage.lead_width), text_column(kDateWidth),
+                                 text_column(kDateWidth), text_column(kClassWidth)},
+                                ExecError::MinusOne);
+  if (rc != 0) return rc;
+  int first = stage.lead_width == 0 ? 1 : 2;
+  if (stage.lead_slot != nullptr) (row.*stage.lead_slot).assign(statement.trimmed(1));
+  row.valid_from.assign(statement.trimmed(first));
+  row.valid_to.assign(statement.trimmed(first + 1));
+  if (stage.pad_class) {
+    put_class(row.class_code, statement.trimmed(first + 2));
+  } else {
+    row.class_code.assign(statement.trimmed(first + 2));
+  }
+  return 0;
+}
+
+const Stage kByGroup{kClassByGroupSql, 1, 5, &BadgeRow::badge_group, true};
+const Stage kByCostCentre{kClassByCostCentreSql, 2, 30, &BadgeRow::cost_centre, true};
+const Stage kByCostCentreTable{kClassByCostCentreTableSql, 3, 0, nullptr, true};
+const Stage kByDepartment{kClassByDepartmentSql, 2, 15, &BadgeRow::department, true};
+const Stage kByDepartmentList{kClassByDepartmentListSql, 3, 0, nullptr, true};
+const Stage kByPersonEntries{kClassByPersonEntriesSql, 2, 0, nullptr, false};
+
+}  // namespace
+
+int class_by_group(Session& session, BadgeRow& row) {
+  return run_stage(session, row, kByGroup, row.badge_group);
+}
+
+int class_by_cost_centre(Session& session, BadgeRow& row) {
+  return run_stage(session, row, kByCostCentre, row.person_number);
+}
+
+int class_by_cost_centre_table(Session& session, BadgeRow& row) {
+  return run_stage(session, row, kByCostCentreTable, row.person_number);
+}
+
+int class_by_department(Session& session, BadgeRow& row) {
+  return run_stage(session, row, kByDepartment, row.person_number);
+}
+
+int class_by_department_list(Session& session, BadgeRow& row) {
+  return run_stage(session, row, kByDepartmentList, row.person_number);
+}
+
+int class_by_person_entries(Session& session, BadgeRow& row) {
+  return run_stage(session, row, kByPersonEntries, row.person_number);
+}
+
+bool resolve_class(Session& session, BadgeRow& row) {
+  if (row.class_code != kUnresolvedClass) return true;
+  for (auto stage : {class_by_group, class_by_cost_centre, class_by_cost_centre_table,
+                     class_by_department, class_by_department_list, class_by_person_entries}) {
+    if (stage(session, row) == 0) return true;
+  }
+  return false;
+}
+
+}  // namespace varnoklis
