@@ -48,7 +48,8 @@ bool Statement::bind(std::initializer_list<Column> columns) {
 
 Outcome Statement::fetch() {
   for (std::size_t i = 0; i < columns_; ++i) bound_[i].indicator = SQL_NULL_DATA;
-  return check(SQLFetch(handle_.get()), SQL_HANDLE_STMT, handle_.get(), nullptr);
+  last_fetch_ = SQLFetch(handle_.get());
+  return check(last_fetch_, SQL_HANDLE_STMT, handle_.get(), nullptr);
 }
 
 int Statement::query_one(const std::string& text, std::initializer_list<Column> columns,

@@ -47,6 +47,8 @@ class Statement {
   bool bind(std::initializer_list<Column> columns);
   /// Fetches the next row into the bound columns.
   Outcome fetch();
+  /// The ODBC result of the last fetch (SQL_SUCCESS_WITH_INFO for a cut text, SQL_NO_DATA, ...).
+  SQLRETURN last_fetch_result() const { return last_fetch_; }
 
   /// Allocation already done: executes, binds, fetches one row. 0, -1, the native error number
   /// (ExecError::NativeNumber), or the fetch result (100 no row, -1 failure).
@@ -78,6 +80,7 @@ class Statement {
   StatementHandle handle_;
   std::array<Bound, kMaxColumns> bound_{};
   std::size_t columns_ = 0;
+  SQLRETURN last_fetch_ = SQL_ERROR;
   alignas(8) std::array<char, kBufferSize> buffer_{};
 };
 
