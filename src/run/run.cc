@@ -12,6 +12,7 @@
 #include "db/text.h"
 #include "run/download_file.h"
 #include "run/output.h"
+#include "run/path_lock.h"
 
 namespace varnoklis {
 
@@ -102,13 +103,27 @@ struct RunState {
   int visited = 0;
 };
 
+// A schema name qualifies the client tables in the statement texts, so it may hold only
+// letters, digits and underscores: nothing in it can change a statement.
+bool plain_schema_name(const std::string& name) {
+  if (name.empty()) return false;
+  for (char c : name) {
+    if (!((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_')) return false;
+  }
+  return true;
+}
+
 void visit_schema(RunState& state, std::string name) {
   upper_case(name);
   if (name == "DBO") name = "KELVANIRO";
-  int switched = state.session.switch_schema(name);
   print("Schema: %s\n", name.c_str());
   ++state.visited;
-  if (switched != 0) {
+  if (!plain_schema_name(name)) {
+    print("Schemaname %s ungueltig!\n", name.c_str());
+    state.records_missing = true;
+    return;
+  }
+  if (state.session.switch_schema(name) != 0) {
     print("Mandantendatei %s.db nicht gefunden!\n", name.c_str());
     state.records_missing = true;
     return;
@@ -171,6 +186,11 @@ int run(int argc, const char* const* argv) {
   }
   print("Mit Datenbank verbunden! Schema: %s\n", credentials.schema.c_str());
 
+  PathLock lock;
+  if (!lock.acquire(state.parameters.path)) {
+    print("Downloadfile %s konnte nicht geoeffnet werden!\n", state.parameters.path.c_str());
+    return kExitFileNotWritten;
+  }
   int cleared = clear_staging(state.session, state.parameters.path);
   if (cleared != 0) {
     print("Error Tab. Kvx999Tmp loeschen! ErrNr: %d User: %s", cleared,
