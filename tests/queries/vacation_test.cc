@@ -1,0 +1,168 @@
+#include "queries/vacation.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <string>
+
+#include "queries/number_text.h"
+#include "support/temp_store.h"
+
+namespace varnoklis {
+namespace {
+
+using testing::local_date;
+using testing::TempStore;
+using Texts = std::array<std::string, 6>;
+
+std::string days(double value) {
+  std::string text = "stale";
+  format_days(value, text);
+  return text;
+}
+
+TEST(NumberText, DaysSwitchTheLeadAt10And100InBothDirections) {
+  EXPECT_EQ(days(0.0), "  0,00 ");
+  EXPECT_EQ(days(9.5), "  9,50 ");
+  EXPECT_EQ(days(10.0), " 10,00 ");
+  EXPECT_EQ(days(25.5), " 25,50 ");
+  EXPECT_EQ(days(99.99), " 99,99 ");
+  EXPECT_EQ(days(100.0), "100,00 ");
+  EXPECT_EQ(days(999.99), "999,99 ");
+  EXPECT_EQ(days(-1.5), "  1,50-");
+  EXPECT_EQ(days(-9.5), "  9,50-");
+  EXPECT_EQ(days(-10.0), " 10,00-");
+  EXPECT_EQ(days(-100.0), "100,00-");
+}
+
+TEST(NumberText, DaysRoundToTwoDecimalsAndOnlyFiguresBelowZeroCarryTheMinus) {
+  EXPECT_EQ(days(0.333), "  0,33 ");
+  EXPECT_EQ(days(2.666), "  2,67 ");
+  EXPECT_EQ(days(-0.0), "  0,00 ");
+  EXPECT_EQ(days(-0.001), "  0,00-");
+}
+
+TEST(NumberText, DaysThatWouldOutgrowSevenCharactersLoseLeadOrShowTheOverflowMark) {
+  EXPECT_EQ(days(9.996), " 10,00 ");
+  EXPECT_EQ(days(-9.996), " 10,00-");
+  EXPECT_EQ(days(99.996), "100,00 ");
+  EXPECT_EQ(days(-99.996), "100,00-");
+  EXPECT_EQ(days(999.996), "****** ");
+  EXPECT_EQ(days(1000.0), "****** ");
+  EXPECT_EQ(days(-12345.0), "******-");
+  EXPECT_EQ(days(INFINITY), "****** ");
+  EXPECT_EQ(days(NAN), "****** ");
+}
+
+TEST(Vacation, SqlServerTextsByteForByte) {
+  EXPECT_EQ(
+      fill(kVacationAccountSql, Dialect::SqlServer, {"MANDANT1", "O'K"}),
+      " SELECT convert(char(8), UtgDtm, 112),   COALESCE(UtgVtg, 0.0),   COALESCE(UtgRtg, 0.0),"
+      " COALESCE(UtgGut, 0.0)  FROM  MANDANT1.Kvx332Utg  WHERE UTGPNR = 'O''K'  AND UtgDtm <= C"
+      "ONVERT(datetime,CONVERT(char(8),CURRENT_TIMESTAMP,112),112)  ORDER BY UtgDtm DESC ");
+  EXPECT_EQ(
+      fill(kVacationEntitlementSql, Dialect::SqlServer, {"MANDANT1", "MANDANT1", "O'K"}),
+      " SELECT  COALESCE(URVGUR, 0.0), COALESCE(URVVJR, 0.0)  FROM  MANDANT1.Kvx332Urv, MANDANT"
+      "1.Kvx300Pnr  WHERE URVPNR = 'O''K'  AND URVJHR = DATEPART(year, CURRENT_TIMESTAMP)  AND "
+      "URVPNR = PNRNUM  AND ((PnrSta <> 4 AND PnrSta <> 8) OR PnrSta IS NULL)");
+}
+
+class VacationStore : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string year = local_date(0).substr(0, 4);
+    std::string last_year = std::to_string(std::stoi(year) - 1);
+    store_.add_client("MANDANT1");
+    store_.sql("MANDANT1",
+               "INSERT INTO Kvx300Pnr (PnrNum, PnrSta) VALUES ('P1', NULL), ('P2', 0), "
+               "('P3', 1), ('P4', 4);"
+               "INSERT INTO Kvx332Urv (UrvPnr, UrvJhr, UrvGur, UrvVjr) VALUES "
+               "('P1', " +
+                   year + ", 30, 5), ('P1', " + last_year +
+                   ", 99, 1),"
+                   "('P2', " +
+                   last_year +
+                   ", 28, 2),"
+                   "('P3', " +
+                   year +
+                   ", 3, 7.5),"
+                   "('P4', " +
+                   year +
+                   ", 20, 0);"
+                   "INSERT INTO Kvx332Utg (UtgPnr, UtgDtm, UtgVtg, UtgRtg, UtgGut) VALUES "
+                   "('P1', '" +
+                   local_date(1) +
+                   "', 9, 9, 9),"
+                   "('P1', '" +
+                   local_date(0) +
+                   " 08:00:00', 50, 50, 50),"
+                   "('P1', '" +
+                   local_date(0) +
+                   "', 2.5, 12.25, -1.5),"
+                   "('P1', '" +
+                   local_date(-30) +
+                   "', 7, 7, 7),"
+                   "('P3', '" +
+                   local_date(-3) +
+                   "', NULL, NULL, NULL),"
+                   "('P4', '" +
+                   local_date(-1) + "', 1, 2, 3);");
+    store_.connect(session_);
+    ASSERT_EQ(session_.switch_schema("MANDANT1"), 0);
+  }
+
+  int read(const std::string& person) {
+    row_.clear();
+    row_.person_number = person;
+    row_.vacation.fill("kept");
+    return read_vacation(session_, row_);
+  }
+
+  TempStore store_;
+  Session session_;
+  BadgeRow row_;
+};
+
+TEST_F(VacationStore, LatestAccountRowUpToTodayAndThisYearsEntitlement) {
+  ASSERT_EQ(read("P1"), 0);
+  EXPECT_EQ(row_.vacation,
+            (Texts{" 30,00 ", "  1,50-", "  2,50 ", " 25,00 ", " 12,25 ", "  5,00 "}));
+}
+
+TEST_F(VacationStore, RemainderNeverBelowZeroAndNullFiguresAreZero) {
+  ASSERT_EQ(read("P3"), 0);
+  EXPECT_EQ(row_.vacation,
+            (Texts{"  3,00 ", "  0,00 ", "  0,00 ", "  0,00 ", "  0,00 ", "  7,50 "}));
+}
+
+TEST_F(VacationStore, MissingRowsShowZerosAndAdd100Each) {
+  const Texts zeros{"  0,00 ", "  0,00 ", "  0,00 ", "  0,00 ", "  0,00 ", "  0,00 "};
+  EXPECT_EQ(read("P2"), 200);  // last year's entitlement only, no account row
+  EXPECT_EQ(row_.vacation, zeros);
+  EXPECT_EQ(read("P4"), 100);  // inactive: no entitlement, the account row still counts
+  EXPECT_EQ(row_.vacation,
+            (Texts{"  0,00 ", "  3,00 ", "  1,00 ", "  0,00 ", "  2,00 ", "  0,00 "}));
+  EXPECT_EQ(read("NOBODY"), 200);
+  EXPECT_EQ(row_.vacation, zeros);
+}
+
+TEST_F(VacationStore, AFailedStatementWritesNoText) {
+  store_.sql("MANDANT1", "DROP TABLE Kvx332Urv;");
+  Session fresh;
+  store_.connect(fresh);
+  ASSERT_EQ(fresh.switch_schema("MANDANT1"), 0);
+  row_.clear();
+  row_.person_number = "P1";
+  row_.vacation.fill("kept");
+  EXPECT_EQ(read_vacation(fresh, row_), -1);
+  EXPECT_EQ(row_.vacation, (Texts{"kept", "kept", "kept", "kept", "kept", "kept"}));
+  store_.sql("MANDANT1", "DROP TABLE Kvx332Utg;");
+  int result = read_vacation(fresh, row_);
+  EXPECT_NE(result, 0);
+  EXPECT_NE(result, -1);  // the account statement reports the native error number
+  EXPECT_EQ(row_.vacation, (Texts{"kept", "kept", "kept", "kept", "kept", "kept"}));
+}
+
+}  // namespace
+}  // namespace varnoklis
