@@ -50,10 +50,11 @@ void Workplace::write_config(const std::vector<std::pair<std::string, std::strin
 
 RunResult Workplace::run(const std::vector<std::string>& arguments) const {
   std::string command = "cd " + shell_quote(cwd().string()) +
-                        " && ODBCINI=" + shell_quote(odbc_ini_.string()) + " " +
+                        " && ODBCINI=" + shell_quote(odbc_ini_.string()) +
+                        " ODBCSYSINI=" + shell_quote(odbc_ini_.parent_path().string()) + " " +
                         shell_quote(std::string(VARNOKLIS_BINARY_DIR) + "/varnoklis");
   for (const std::string& argument : arguments) command += " " + shell_quote(argument);
-  return run_command(command + " 2>/dev/null");
+  return run_command(command);
 }
 
 }  // namespace varnoklis::testing

@@ -66,7 +66,11 @@ TempStore::TempStore() : folder_(make_temp_folder()) {
   run_sqlite(folder_ / "KVXCORE.db", read_file(source_path("schema/sqlite/kvxcore.sql")));
   write_file(odbc_ini(), "[" + dsn_ + "]\nDriver=SQLite3\nDatabase=" +
                              (folder_ / "KVXCORE.db").string() + "\nTimeout=2000\n");
+  // The driver stays loaded to the end of the process, so that leak reports can name it.
+  write_file(folder_ / "odbcinst.ini",
+             "[SQLite3]\nDescription=SQLite3 ODBC Driver\nDriver=libsqlite3odbc.so\nDontDLClose=1\n");
   setenv("ODBCINI", odbc_ini().c_str(), 1);
+  setenv("ODBCSYSINI", folder_.c_str(), 1);
 }
 
 TempStore::~TempStore() {
@@ -89,6 +93,7 @@ std::string TempStore::query(std::string_view file, std::string_view statement) 
 
 void TempStore::connect(Session& session) const {
   setenv("ODBCINI", odbc_ini().c_str(), 1);
+  setenv("ODBCSYSINI", folder_.c_str(), 1);
   ASSERT_EQ(session.connect(dsn_, "", ""), 0) << session.diagnostics().message;
   ASSERT_EQ(session.dialect(), Dialect::Sqlite);
 }
