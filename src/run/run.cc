@@ -1,6 +1,7 @@
 #include "run/run.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 
@@ -162,6 +163,18 @@ int write_file(RunState& state) {
   return kExitFileNotWritten;
 }
 
+// With VARNOKLIS_STATS set, the number of statements sent goes to standard error at the end,
+// for measuring; standard output stays exactly the run's messages.
+struct StatementReport {
+  const Session& session;
+  ~StatementReport() {
+    if (std::getenv("VARNOKLIS_STATS") != nullptr) {
+      std::fprintf(stderr, "statements: %llu\n",
+                   static_cast<unsigned long long>(session.statements_sent()));
+    }
+  }
+};
+
 }  // namespace
 
 int run(int argc, const char* const* argv) {
@@ -170,6 +183,7 @@ int run(int argc, const char* const* argv) {
     return kExitUsage;
   }
   RunState state;
+  StatementReport report{state.session};
   if (!read_parameters(argv, state.parameters)) return kExitUsage;
   state.builder = find_builder(state.parameters.keyword);
   Credentials credentials;
