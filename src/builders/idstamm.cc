@@ -1,9 +1,98 @@
+#include <string>
+#include <string_view>
+
 #include "builders/builder.h"
+#include "builders/record.h"
+#include "queries/badge_cursor.h"
+#include "queries/badge_row.h"
+#include "queries/class_resolution.h"
+#include "queries/lookups.h"
+#include "queries/zone_checks.h"
+#include "run/output.h"
 
 namespace varnoklis {
 
-BuildCounts build_idstamm(Session&, std::string_view, std::string_view, std::string_view) {
-  return {};
+namespace {
+
+constexpr long kHighestReader = 32;
+
+// A double quote inside a value is doubled, so that every line still splits into its thirteen
+// fields.
+void append_field(std::string& line, std::string_view value, bool last = false) {
+  line += '"';
+  for (char c : value) {
+    line += c;
+    if (c == '"') line += '"';
+  }
+  line += last ? "\"\n" : "\",";
+}
+
+// The last five digits of the zero-filled location number; none when they are all zeros.
+std::string_view location_field(const BadgeRow& row) {
+  std::string_view number = row.location_number;
+  number.remove_prefix(number.size() < 3 ? number.size() : 3);
+  return number == "00000" ? std::string_view() : number;
+}
+
+void format_line(const BadgeRow& row, std::string& line) {
+  line.clear();
+  append_field(line, row.badge_number);
+  append_field(line, row.valid_from);
+  append_field(line, row.valid_to);
+  append_field(line, location_field(row));
+  append_field(line, row.time_flag);
+  append_field(line, row.access_flag);
+  append_field(line, row.language);
+  append_field(line, row.balance_set);
+  append_field(line, row.fixed_code);
+  append_field(line, row.class_code);
+  append_field(line, row.spare_text);
+  append_field(line, row.person_number);
+  append_field(line, row.badge_type, true);
+}
+
+// A badge without a resolvable class still goes into the file, with class "0", when it may book
+// time at the terminal.
+void handle_badge(Session& session, BadgeRow& row, std::string_view path,
+                  const std::string& terminal, std::string& line, BuildCounts& counts) {
+  bool resolved = resolve_class(session, row);
+  row.time_flag = "0";
+  row.access_flag = "0";
+  if (!resolved) row.class_code = "0";
+  if (reader_zone_check(session, row, terminal, kHighestReader, false) == 1) row.access_flag = "1";
+  if (reader1_check(session, row, terminal) == 1) row.time_flag = "1";
+  if (row.time_flag != "1" && row.access_flag != "1") {
+    print("Ausweis %s ohne Zeit-/Zutrittsberechtigung auf Terminal %s\n", row.badge_number.c_str(),
+          terminal.c_str());
+    return;
+  }
+  row.fixed_code = "001";
+  read_person(session, row);
+  format_line(row, line);
+  stage_or_report(session, path, line, counts);
+}
+
+}  // namespace
+
+BuildCounts build_idstamm(Session& session, std::string_view path, std::string_view terminal,
+                          std::string_view schema) {
+  BuildCounts counts;
+  const std::string terminal_name(terminal);
+  BadgeRow row;
+  row.clear();
+  std::string line;
+  BadgeCursor badges;
+  if (badges.open(session, schema) != 0) counts.records_missing = true;
+  int fetched = 0;
+  while ((fetched = badges.fetch(row)) == 0) {
+    ++counts.read;
+    handle_badge(session, row, path, terminal_name, line, counts);
+    row.clear();
+  }
+  if (fetched != 100) counts.records_missing = true;
+  badges.close();
+  print_summary(counts);
+  return counts;
 }
 
 }  // namespace varnoklis
