@@ -1,6 +1,7 @@
 #include "support/e2e.h"
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 
@@ -48,13 +49,31 @@ void Workplace::write_config(const std::vector<std::pair<std::string, std::strin
   write_file(config_file(), text);
 }
 
+bool running_as_root() { return geteuid() == 0; }
+
 RunResult Workplace::run(const std::vector<std::string>& arguments) const {
+  return run_command(command(arguments));
+}
+
+void Workplace::open_to_unprivileged() const {
+  for (const fs::path& folder : {dir_.path(), odbc_ini_.parent_path()}) {
+    run_command("chmod -R a+rwX " + shell_quote(folder.string()) + " 2>&1");
+  }
+}
+
+RunResult Workplace::run_unprivileged(const std::vector<std::string>& arguments) const {
+  if (!running_as_root()) return run(arguments);
+  return run_command("setpriv --reuid=65534 --regid=65534 --clear-groups sh -c " +
+                     shell_quote(command(arguments)));
+}
+
+std::string Workplace::command(const std::vector<std::string>& arguments) const {
   std::string command = "cd " + shell_quote(cwd().string()) +
                         " && ODBCINI=" + shell_quote(odbc_ini_.string()) +
                         " ODBCSYSINI=" + shell_quote(odbc_ini_.parent_path().string()) + " " +
                         shell_quote(std::string(VARNOKLIS_BINARY_DIR) + "/varnoklis");
   for (const std::string& argument : arguments) command += " " + shell_quote(argument);
-  return run_command(command);
+  return command;
 }
 
 }  // namespace varnoklis::testing

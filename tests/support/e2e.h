@@ -24,6 +24,14 @@ class Workplace {
   void write_config(const std::vector<std::pair<std::string, std::string>>& entries) const;
   /// Runs build/varnoklis with `arguments` in the working folder.
   RunResult run(const std::vector<std::string>& arguments) const;
+  /// Opens the working area and the store to every user, for run_unprivileged; call it before
+  /// taking rights away from single files or folders.
+  void open_to_unprivileged() const;
+  /// Runs build/varnoklis as an unprivileged user when the tests run as root, so that file
+  /// permissions apply.
+  RunResult run_unprivileged(const std::vector<std::string>& arguments) const;
+  /// The working area's root folder.
+  const std::filesystem::path& root() const { return dir_.path(); }
   /// The folder the program runs in.
   std::filesystem::path cwd() const { return dir_.path() / "a" / "b"; }
   /// The configuration file.
@@ -32,12 +40,16 @@ class Workplace {
   std::string file(const std::string& name) const { return (dir_.path() / name).string(); }
 
  private:
+  std::string command(const std::vector<std::string>& arguments) const;
+
   TempDir dir_;
   std::filesystem::path odbc_ini_;
 };
 
 /// Runs a shell command; returns its exit status and standard output.
 RunResult run_command(const std::string& command);
+/// Whether the tests run as root, for whom file permissions do not apply.
+bool running_as_root();
 /// Quotes a text for the shell.
 std::string shell_quote(const std::string& text);
 

@@ -1,0 +1,159 @@
+// Runs that meet a fault: each must end with its exit status and message, and leave the
+// previous download file exactly as it was.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "config/cipher.h"
+#include "run/run.h"
+#include "support/e2e.h"
+
+namespace varnoklis {
+namespace {
+
+using testing::read_file;
+using testing::TempStore;
+using testing::Workplace;
+using testing::write_file;
+
+const std::string kConnected = "Mit Datenbank verbunden! Schema: KELVANIRO\n";
+
+TEST(Faults, DownloadFolderReadOnlyOrFileNotReplaceable) {
+  TempStore store;
+  Workplace work(store);
+  std::filesystem::create_directories(work.root() / "ro");
+  std::filesystem::create_directories(work.root() / "sticky");
+  std::string ro = (work.root() / "ro" / "t.dat").string();
+  std::string sticky = (work.root() / "sticky" / "t.dat").string();
+  write_file(ro, "OLD");
+  write_file(sticky, "OLD");
+  work.open_to_unprivileged();
+  ASSERT_EQ(::chmod((work.root() / "ro").c_str(), 0555), 0);
+  ASSERT_EQ(::chmod(ro.c_str(), 0444), 0);
+
+  auto r = work.run_unprivileged({"QZDNL31P", "T01", ro, "1"});
+  EXPECT_EQ(r.status, kExitFileNotWritten);
+  EXPECT_EQ(r.output, kConnected + "Downloadfile " + ro + " konnte nicht geoeffnet werden!\n");
+  EXPECT_EQ(read_file(ro), "OLD");
+
+  if (!testing::running_as_root()) GTEST_SKIP() << "needs a second user to own the old file";
+  // In a sticky folder only the owner may replace a file: the old file belongs to root.
+  ASSERT_EQ(::chmod((work.root() / "sticky").c_str(), 01777), 0);
+  ASSERT_EQ(::chmod(sticky.c_str(), 0644), 0);
+  ASSERT_EQ(::chown(sticky.c_str(), 0, 0), 0);
+  for (const char* mode : {"1", "0"}) {
+    r = work.run_unprivileged({"QZDNL31P", "T01", sticky, mode});
+    EXPECT_EQ(r.status, kExitFileNotWritten) << mode;
+    EXPECT_EQ(r.output,
+              kConnected + "Downloadfile " + sticky + " konnte nicht geschrieben werden!\n");
+    EXPECT_EQ(read_file(sticky), "OLD");
+  }
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(work.root() / "sticky"), {}), 2)
+      << "only the old file and its lock file";
+}
+
+TEST(Faults, StagingRowsThatCannotBeClearedStopTheRun) {
+  TempStore store;
+  store.sql("KVXCORE", R"(
+    INSERT INTO Kvx999Tmp (TmpUsr, TmpStr) VALUES ('STALE', 'old record');
+    CREATE TRIGGER keep_rows BEFORE DELETE ON Kvx999Tmp BEGIN SELECT RAISE(ABORT, 'kept'); END;
+  )");
+  Workplace work(store);
+  std::string path = work.file("t.dat");
+  write_file(path, "OLD");
+  store.sql("KVXCORE", "UPDATE Kvx999Tmp SET TmpUsr = '" + path + "';");
+  auto r = work.run({"QZDNL31P", "T01", path, "1"});
+  EXPECT_EQ(r.status, kExitDatabase);
+  EXPECT_EQ(r.output, kConnected + "Error Tab. Kvx999Tmp loeschen! ErrNr: -1 User: " + path);
+  EXPECT_EQ(read_file(path), "OLD");
+}
+
+TEST(Faults, ReadOnlyStoreFileCannotTakeStagingRows) {
+  TempStore store;
+  store.sql("KVXCORE", "INSERT INTO Kvx999Tmp (TmpUsr, TmpStr) VALUES ('x', 'y');");
+  Workplace work(store);
+  std::string path = work.file("t.dat");
+  write_file(path, "OLD");
+  work.open_to_unprivileged();
+  ASSERT_EQ(::chmod((store.folder() / "KVXCORE.db").c_str(), 0444), 0);
+  auto r = work.run_unprivileged({"QZDNL31P", "T01", path, "1"});
+  EXPECT_EQ(r.status, kExitDatabase);
+  EXPECT_EQ(r.output, kConnected + "Error Tab. Kvx999Tmp loeschen! ErrNr: -1 User: " + path);
+  EXPECT_EQ(read_file(path), "OLD");
+}
+
+TEST(Faults, StoreLockedByAnotherProcessBeyondTheTimeout) {
+  TempStore store;
+  Workplace work(store);
+  std::string path = work.file("t.dat");
+  write_file(path, "OLD");
+  // Another writer holds the store's write lock for longer than the data source's timeout (2 s).
+  std::string holder = "sqlite3 " + testing::shell_quote((store.folder() / "KVXCORE.db").string()) +
+                       " 'BEGIN IMMEDIATE;' \"INSERT INTO Kvx999Tmp VALUES ('h', 'h');\""
+                       " '.shell sleep 6' 'COMMIT;' >/dev/null 2>&1 &";
+  ASSERT_EQ(std::system(holder.c_str()), 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  auto start = std::chrono::steady_clock::now();
+  auto r = work.run({"QZDNL31P", "T01", path, "1"});
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_EQ(r.status, kExitDatabase);
+  EXPECT_EQ(r.output, kConnected + "Error Tab. Kvx999Tmp loeschen! ErrNr: -1 User: " + path);
+  EXPECT_EQ(read_file(path), "OLD");
+}
+
+TEST(Faults, UnusableConfigurationFiles) {
+  TempStore store;
+  Workplace work(store);
+  std::string path = work.file("t.dat");
+  const std::string cfg = "Konfigurationswert %s in ../../files/kelvaniro.ini ungueltig!\n";
+  auto message = [&](const char* key) {
+    char text[200];
+    std::snprintf(text, sizeof text, cfg.c_str(), key);
+    return std::string(text);
+  };
+
+  write_file(work.config_file(), "");
+  auto r = work.run({"QZDNL31P", "T01", path, "1"});
+  EXPECT_EQ(r.status, kExitConnect);
+  EXPECT_EQ(r.output, "DB-Connect-Error: -1!Name: Pwd: Net: Schema:\n");
+
+  std::string login = config::encipher("operator1");
+  write_file(work.config_file(), "#;LOGIN;\r\n1;LOGIN;" + login.substr(0, 24) + "\r\n");
+  r = work.run({"QZDNL31P", "T01", path, "1"});
+  EXPECT_EQ(r.status, kExitConnect);
+  EXPECT_EQ(r.output, message("LOGIN"));
+
+  write_file(work.config_file(), "#;LOGIN;\r\n1;LOGIN;" + std::string(208, 'A') + "\r\n");
+  r = work.run({"QZDNL31P", "T01", path, "1"});
+  EXPECT_EQ(r.status, kExitConnect);
+  EXPECT_EQ(r.output, message("LOGIN"));
+
+  work.write_config({{"LOGIN", "a-user-name-of-24-chars!"}, {"PASS", "p"}, {"DATABASE", "d"},
+                     {"SCHEMA", "s"}});
+  r = work.run({"QZDNL31P", "T01", path, "1"});
+  EXPECT_EQ(r.status, kExitConnect);
+  EXPECT_EQ(r.output, "LOGIN zu lang (max. 23 Zeichen): a-user-name-of-24-chars!\n");
+
+  // Lower-case hexadecimal digits decode to other bytes: the data source name comes out wrong.
+  std::string dsn = config::encipher(store.dsn());
+  std::string lower = dsn;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  std::string wrong;
+  ASSERT_TRUE(config::decipher(lower, wrong));
+  ASSERT_NE(wrong, store.dsn());
+  write_file(work.config_file(), "#;DATABASE;\r\n1;DATABASE;" + lower + "\r\n");
+  r = work.run({"QZDNL31P", "T01", path, "1"});
+  EXPECT_EQ(r.status, kExitConnect);
+  if (wrong.size() <= 23) {
+    EXPECT_EQ(r.output, "DB-Connect-Error: -1!Name: Pwd: Net:" + wrong + " Schema:\n");
+  } else {
+    EXPECT_EQ(r.output, "DATABASE zu lang (max. 23 Zeichen): " + wrong + "\n");
+  }
+  EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+}  // namespace
+}  // namespace varnoklis
