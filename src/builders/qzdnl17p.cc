@@ -1,9 +1,84 @@
+#include <string>
+#include <string_view>
+
 #include "builders/builder.h"
+#include "builders/record.h"
+#include "builders/time_access.h"
+#include "queries/badge_cursor.h"
+#include "queries/badge_row.h"
+#include "queries/class_resolution.h"
+#include "queries/day_balances.h"
+#include "queries/lookups.h"
+#include "run/output.h"
 
 namespace varnoklis {
 
-BuildCounts build_qzdnl17p(Session&, std::string_view, std::string_view, std::string_view) {
-  return {};
+namespace {
+
+constexpr std::size_t kRecordLength = 85;
+constexpr int kReaders = 11;
+constexpr std::size_t kBalancePosition = 24;
+constexpr std::size_t kLocationGroupPosition = 61;
+
+// Only a found balance is shown; any failure leaves its seven positions blank and the rest of
+// the record intact.
+void put_day_balance(Session& session, BadgeRow& row, std::string& record) {
+  int result = read_day_balances(session, row);
+  if (result != 0) {
+    print("Saldo Ermitteln. Pnr: %s SQLCode:%ld\n", row.person_number.c_str(),
+          static_cast<long>(result));
+    return;
+  }
+  put(record, kBalancePosition, std::string_view(row.day_balance[0]).substr(0, 7));
+}
+
+// The location replaces reader group 7, whatever the group held.
+void put_location(Session& session, BadgeRow& row, std::string& record) {
+  int result = read_location_text(session, row);
+  if (result == 0) {
+    put(record, kLocationGroupPosition, "07");
+    put(record, kLocationGroupPosition + 2, row.location_text);
+  } else if (result != 100) {
+    print("SQL Standortbez. Ermitteln. SQLCode:%ld\n", static_cast<long>(result));
+  }
+}
+
+void handle_badge(Session& session, BadgeRow& row, std::string_view path,
+                  const std::string& terminal, std::string& record, BuildCounts& counts) {
+  blank_record(record, kRecordLength);
+  bool resolved = resolve_class(session, row);
+  put_badge_head(row, record);
+  put_day_balance(session, row, record);
+  if (!put_rights(session, row, terminal, resolved, kReaders, record)) {
+    print("Ausweis %s ohne Zeit-/Zutrittsberechtigung auf Terminal %s\n", row.badge_number.c_str(),
+          terminal.c_str());
+    return;
+  }
+  if (!fits_record(row, kBadgeFieldWidth, kClassFieldWidth)) return;
+  put_location(session, row, record);
+  stage_or_report(session, path, record, counts);
+}
+
+}  // namespace
+
+BuildCounts build_qzdnl17p(Session& session, std::string_view path, std::string_view terminal,
+                           std::string_view schema) {
+  BuildCounts counts;
+  const std::string terminal_name(terminal);
+  BadgeRow row;
+  std::string record;
+  BadgeCursor badges;
+  if (badges.open(session, schema) != 0) counts.records_missing = true;
+  int fetched = 0;
+  while ((fetched = badges.fetch(row)) == 0) {
+    ++counts.read;
+    handle_badge(session, row, path, terminal_name, record, counts);
+    row.clear();
+  }
+  if (fetched != 100) counts.records_missing = true;
+  badges.close();
+  print_summary(counts);
+  return counts;
 }
 
 }  // namespace varnoklis

@@ -1,9 +1,205 @@
+#include <array>
+#include <ctime>
+#include <string>
+#include <string_view>
+
 #include "builders/builder.h"
+#include "builders/record.h"
+#include "queries/badge_cursor.h"
+#include "queries/badge_row.h"
+#include "queries/day_balances.h"
+#include "queries/display_texts.h"
+#include "queries/lookups.h"
+#include "queries/vacation.h"
+#include "queries/zone_checks.h"
+#include "run/output.h"
 
 namespace varnoklis {
 
-BuildCounts build_qzdnl18p(Session&, std::string_view, std::string_view, std::string_view) {
-  return {};
+namespace {
+
+constexpr std::size_t kRecordLength = 173;
+constexpr std::size_t kBadgeWidth = 13;
+// The class is not part of this record; any class the badge row can hold fits.
+constexpr std::size_t kAnyClassWidth = 5;
+constexpr std::size_t kFirstLinePosition = 14;
+constexpr std::size_t kLineWidth = 20;
+constexpr std::size_t kValueWidth = 7;
+constexpr std::int32_t kShiftedLabel = 2;
+constexpr std::size_t kFirstShiftableLine = 5;
+constexpr std::string_view kDateCode = "#W1";
+constexpr std::string_view kNoValue = "       ";
+constexpr std::string_view kShortDisplayType = "7598-002";
+constexpr std::size_t kShortDisplayEnd = 93;  // lines 5 to 8 start behind this position
+
+std::size_t caption_position(std::size_t line) {
+  return kFirstLinePosition + kLineWidth * (line - 1);
+}
+std::size_t value_position(std::size_t line) {
+  return caption_position(line) + kLabelWidth;
+}
+
+// Today by the local clock, as the terminal shows it.
+std::string local_date_text() {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char text[16];
+  std::strftime(text, sizeof text, "%d.%m.%y", &local);
+  return text;
+}
+
+void read_terminal_texts(Session& session, std::string_view terminal, DisplayTable& table) {
+  DisplayTexts texts;
+  DisplayText entry;
+  if (texts.open_terminal(session, terminal) == 0) {
+    while (texts.fetch(entry) == 0) store_line(table, entry);
+  }
+  texts.close();
+}
+
+struct ValueSource {
+  std::string_view code;
+  const std::string& (*text)(const BadgeRow&);
+};
+
+template <std::size_t N>
+const std::string& day_balance(const BadgeRow& row) {
+  return row.day_balance[N - 1];
+}
+template <std::size_t N>
+const std::string& vacation(const BadgeRow& row) {
+  return row.vacation[N - 1];
+}
+
+constexpr std::array<ValueSource, 15> kValueSources = {{
+    {"#W2", day_balance<1>},
+    {"#W3", vacation<6>},
+    {"#W4", vacation<4>},
+    {"#W5", vacation<2>},
+    {"#W6", vacation<3>},
+    {"#W7", vacation<5>},
+    {"#W8", vacation<1>},
+    {"#W9", day_balance<2>},
+    {"#W10", day_balance<3>},
+    {"#W11", day_balance<4>},
+    {"#W12", day_balance<5>},
+    {"#W13", day_balance<6>},
+    {"#W14", day_balance<7>},
+    {"#W15", day_balance<8>},
+    {"#W16", day_balance<9>},
+}};
+
+std::string_view value_for(std::string_view code, const BadgeRow& row, const std::string& date) {
+  if (code == kDateCode) return date;
+  for (const ValueSource& source : kValueSources) {
+    if (source.code == code) return source.text(row);
+  }
+  return kNoValue;
+}
+
+void put_captions(const DisplayTable& texts, std::string& record) {
+  for (std::size_t line = 1; line <= texts.size(); ++line) {
+    const DisplayText& entry = texts[line - 1];
+    if (entry.label.empty()) continue;
+    if (line >= kFirstShiftableLine && entry.shift == kShiftedLabel) {
+      put(record, caption_position(line) + 1,
+          std::string_view(entry.label).substr(0, kLabelWidth - 1));
+    } else {
+      put(record, caption_position(line), entry.label);
+    }
+  }
+}
+
+// The date has eight characters; the first date line lends it the last caption position.
+void put_values(const DisplayTable& texts, const BadgeRow& row, const std::string& date,
+                std::string& record) {
+  std::size_t date_line = 0;
+  for (std::size_t line = 1; line <= texts.size(); ++line) {
+    const std::string& code = texts[line - 1].code;
+    put(record, value_position(line), value_for(code, row, date).substr(0, kValueWidth));
+    if (date_line == 0 && code == kDateCode) date_line = line;
+  }
+  if (date_line != 0) put(record, value_position(date_line) - 1, date);
+}
+
+// Working storage of one call, reused from badge to badge.
+struct Build {
+  Build(Session& s, std::string_view p, std::string_view t) : session(s), path(p), terminal(t) {}
+
+  Session& session;
+  std::string_view path;
+  std::string terminal;
+  std::string date = local_date_text();
+  std::string terminal_type;
+  DisplayTable texts;
+  BadgeRow row;
+  std::string previous_badge;
+  std::string record;
+  BuildCounts counts;
+};
+
+bool admitted(Build& b) {
+  bool reader1 = reader1_check(b.session, b.row, b.terminal) == 1;
+  if (!reader1) {
+    print("Ausweis %s auf Terminal %s nicht zulaessig!\n", b.row.badge_number.c_str(),
+          b.terminal.c_str());
+  }
+  // A badge at several locations arrives once per location; it gets one record.
+  if (b.row.person_number.empty() || b.row.badge_number == b.previous_badge || !reader1) {
+    return false;
+  }
+  return fits_record(b.row, kBadgeWidth, kAnyClassWidth);
+}
+
+void read_figures(Build& b) {
+  const char* badge = b.row.badge_number.c_str();
+  const char* person = b.row.person_number.c_str();
+  int result = read_day_balances(b.session, b.row);
+  if (result != 0)
+    print("Ausweis:%s Person:%s Saldodaten nicht gefunden! %d\n", badge, person, result);
+  result = read_vacation(b.session, b.row);
+  if (result != 0) {
+    print("Ausweis:%s Person:%s Urlaubsdaten nicht gefunden! %d\n", badge, person, result);
+  }
+}
+
+void handle_badge(Build& b) {
+  if (!admitted(b)) return;
+  blank_record(b.record, kRecordLength);
+  put_captions(b.texts, b.record);
+  put(b.record, 1, b.row.badge_number);
+  read_figures(b);
+  put_values(b.texts, b.row, b.date, b.record);
+  if (b.terminal_type == kShortDisplayType) {
+    b.record.replace(kShortDisplayEnd, kRecordLength - kShortDisplayEnd,
+                     kRecordLength - kShortDisplayEnd, ' ');
+  }
+  stage_or_report(b.session, b.path, b.record, b.counts);
+}
+
+}  // namespace
+
+BuildCounts build_qzdnl18p(Session& session, std::string_view path, std::string_view terminal,
+                           std::string_view schema) {
+  Build b(session, path, terminal);
+  TerminalProfile profile;
+  read_terminal_profile(session, b.terminal, profile);
+  b.terminal_type = profile.type;
+  read_terminal_texts(session, b.terminal, b.texts);
+  BadgeCursor badges;
+  if (badges.open(session, schema) != 0) b.counts.records_missing = true;
+  int fetched = 0;
+  while ((fetched = badges.fetch(b.row)) == 0) {
+    ++b.counts.read;
+    handle_badge(b);
+    b.previous_badge = b.row.badge_number;
+    b.row.clear();
+  }
+  if (fetched != 100) b.counts.records_missing = true;
+  badges.close();
+  print_summary(b.counts);
+  return b.counts;
 }
 
 }  // namespace varnoklis

@@ -1,9 +1,95 @@
+#include <array>
+#include <string>
+#include <string_view>
+
 #include "builders/builder.h"
+#include "builders/record.h"
+#include "builders/time_access.h"
+#include "queries/badge_cursor.h"
+#include "queries/badge_row.h"
+#include "queries/class_resolution.h"
+#include "queries/day_balances.h"
+#include "queries/display_texts.h"
+#include "run/output.h"
 
 namespace varnoklis {
 
-BuildCounts build_qzdnl60p(Session&, std::string_view, std::string_view, std::string_view) {
-  return {};
+namespace {
+
+constexpr std::size_t kRecordLength = 45;
+constexpr int kReaders = 3;
+constexpr std::size_t kBalancePosition = 24;
+
+struct BalanceCode {
+  std::string_view code;
+  std::size_t balance;  // index of the day-balance text
+};
+constexpr std::array<BalanceCode, 9> kBalanceCodes = {{{"#W2", 0},
+                                                       {"#W9", 1},
+                                                       {"#W10", 2},
+                                                       {"#W11", 3},
+                                                       {"#W12", 4},
+                                                       {"#W13", 5},
+                                                       {"#W14", 6},
+                                                       {"#W15", 7},
+                                                       {"#W16", 8}}};
+
+// The first line of the terminal's balance set names the balance all its records show.
+std::string first_line_code(Session& session, std::string_view terminal) {
+  DisplayText entry;
+  DisplayTexts texts;
+  texts.open_terminal(session, terminal);
+  texts.fetch(entry);
+  texts.close();
+  return entry.code;
+}
+
+void put_day_balance(Session& session, BadgeRow& row, std::string_view code, std::string& record) {
+  if (read_day_balances(session, row) != 0) return;
+  for (const BalanceCode& entry : kBalanceCodes) {
+    if (entry.code != code) continue;
+    put(record, kBalancePosition, std::string_view(row.day_balance[entry.balance]).substr(0, 7));
+    return;
+  }
+}
+
+void handle_badge(Session& session, BadgeRow& row, std::string_view path,
+                  const std::string& terminal, std::string_view code, std::string& record,
+                  BuildCounts& counts) {
+  blank_record(record, kRecordLength);
+  bool resolved = resolve_class(session, row);
+  put_badge_head(row, record);
+  put_day_balance(session, row, code, record);
+  if (!put_rights(session, row, terminal, resolved, kReaders, record)) {
+    print("Ausweis %s ohne Zeit-/Zutrittsberechtigung auf Terminal %s\n", row.badge_number.c_str(),
+          terminal.c_str());
+    return;
+  }
+  if (!fits_record(row, kBadgeFieldWidth, kClassFieldWidth)) return;
+  stage_or_report(session, path, record, counts);
+}
+
+}  // namespace
+
+BuildCounts build_qzdnl60p(Session& session, std::string_view path, std::string_view terminal,
+                           std::string_view schema) {
+  BuildCounts counts;
+  const std::string terminal_name(terminal);
+  const std::string code = first_line_code(session, terminal_name);
+  BadgeRow row;
+  std::string record;
+  BadgeCursor badges;
+  if (badges.open(session, schema) != 0) counts.records_missing = true;
+  int fetched = 0;
+  while ((fetched = badges.fetch(row)) == 0) {
+    ++counts.read;
+    handle_badge(session, row, path, terminal_name, code, record, counts);
+    row.clear();
+  }
+  if (fetched != 100) counts.records_missing = true;
+  badges.close();
+  print_summary(counts);
+  return counts;
 }
 
 }  // namespace varnoklis
