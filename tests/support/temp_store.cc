@@ -65,7 +65,7 @@ TempStore::TempStore() : folder_(make_temp_folder()) {
   dsn_ = "VKSTORE" + std::to_string(getpid()) + "_" + std::to_string(++counter);
   run_sqlite(folder_ / "KVXCORE.db", read_file(source_path("schema/sqlite/kvxcore.sql")));
   write_file(odbc_ini(), "[" + dsn_ + "]\nDriver=SQLite3\nDatabase=" +
-                             (folder_ / "KVXCORE.db").string() + "\nTimeout=2000\n");
+                             (folder_ / "KVXCORE.db").string() + "\nTimeout=2000\nJournalMode=WAL\nSyncPragma=NORMAL\n");
   // The driver stays loaded to the end of the process, so that leak reports can name it.
   write_file(folder_ / "odbcinst.ini",
              "[SQLite3]\nDescription=SQLite3 ODBC Driver\nDriver=libsqlite3odbc.so\nDontDLClose=1\n");
