@@ -1,6 +1,7 @@
 #include <string>
 #include <string_view>
 
+#include "builders/badge_walk.h"
 #include "builders/builder.h"
 #include "builders/record.h"
 #include "queries/badge_cursor.h"
@@ -79,19 +80,9 @@ BuildCounts build_idstamm(Session& session, std::string_view path, std::string_v
   BuildCounts counts;
   const std::string terminal_name(terminal);
   BadgeRow row;
-  row.clear();
   std::string line;
-  BadgeCursor badges;
-  if (badges.open(session, schema) != 0) counts.records_missing = true;
-  int fetched = 0;
-  while ((fetched = badges.fetch(row)) == 0) {
-    ++counts.read;
-    handle_badge(session, row, path, terminal_name, line, counts);
-    row.clear();
-  }
-  if (fetched != 100) counts.records_missing = true;
-  badges.close();
-  print_summary(counts);
+  walk_badges(session, schema, row, counts,
+              [&] { handle_badge(session, row, path, terminal_name, line, counts); });
   return counts;
 }
 

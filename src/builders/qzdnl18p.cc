@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "builders/badge_walk.h"
 #include "builders/builder.h"
 #include "builders/record.h"
 #include "queries/badge_cursor.h"
@@ -187,18 +188,10 @@ BuildCounts build_qzdnl18p(Session& session, std::string_view path, std::string_
   read_terminal_profile(session, b.terminal, profile);
   b.terminal_type = profile.type;
   read_terminal_texts(session, b.terminal, b.texts);
-  BadgeCursor badges;
-  if (badges.open(session, schema) != 0) b.counts.records_missing = true;
-  int fetched = 0;
-  while ((fetched = badges.fetch(b.row)) == 0) {
-    ++b.counts.read;
+  walk_badges(session, schema, b.row, b.counts, [&] {
     handle_badge(b);
     b.previous_badge = b.row.badge_number;
-    b.row.clear();
-  }
-  if (fetched != 100) b.counts.records_missing = true;
-  badges.close();
-  print_summary(b.counts);
+  });
   return b.counts;
 }
 

@@ -2,6 +2,7 @@
 #include <string>
 #include <string_view>
 
+#include "builders/badge_walk.h"
 #include "builders/builder.h"
 #include "builders/record.h"
 #include "builders/time_access.h"
@@ -78,17 +79,8 @@ BuildCounts build_qzdnl60p(Session& session, std::string_view path, std::string_
   const std::string code = first_line_code(session, terminal_name);
   BadgeRow row;
   std::string record;
-  BadgeCursor badges;
-  if (badges.open(session, schema) != 0) counts.records_missing = true;
-  int fetched = 0;
-  while ((fetched = badges.fetch(row)) == 0) {
-    ++counts.read;
-    handle_badge(session, row, path, terminal_name, code, record, counts);
-    row.clear();
-  }
-  if (fetched != 100) counts.records_missing = true;
-  badges.close();
-  print_summary(counts);
+  walk_badges(session, schema, row, counts,
+              [&] { handle_badge(session, row, path, terminal_name, code, record, counts); });
   return counts;
 }
 

@@ -7,7 +7,9 @@
 
 namespace varnoklis {
 
-void blank_record(std::string& record, std::size_t length) { record.assign(length, ' '); }
+void blank_record(std::string& record, std::size_t length) {
+  record.assign(length, ' ');
+}
 
 void put(std::string& record, std::size_t position, std::string_view text) {
   if (position == 0 || position > record.size()) return;

@@ -23,6 +23,8 @@ Outcome check(SQLRETURN rc, SQLSMALLINT handle_type, SQLHANDLE handle, Diagnosti
   return Outcome::Error;
 }
 
-int error_code(const Diagnostics& diag) { return diag.native != 0 ? diag.native : -1; }
+int error_code(const Diagnostics& diag) {
+  return diag.native != 0 ? diag.native : -1;
+}
 
 }  // namespace varnoklis

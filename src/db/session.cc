@@ -18,7 +18,9 @@ std::string quoted_identifier(std::string_view name) {
   return out + "\"";
 }
 
-std::string quoted_literal(std::string_view value) { return fill("'%s'", {value}); }
+std::string quoted_literal(std::string_view value) {
+  return fill("'%s'", {value});
+}
 
 // A schema name becomes a file name of the store; it must not lead out of the store's folder.
 bool usable_as_file_name(std::string_view name) {
@@ -34,8 +36,8 @@ int Session::connect(const std::string& data_source, const std::string& user,
   environment_.reset();
   diagnostics_ = Diagnostics{};
   if (!SQL_SUCCEEDED(environment_.allocate(SQL_NULL_HANDLE))) return -1;
-  SQLSetEnvAttr(environment_.get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3),
-                SQL_IS_INTEGER);
+  SQLSetEnvAttr(environment_.get(), SQL_ATTR_ODBC_VERSION,
+                reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), SQL_IS_INTEGER);
   if (!SQL_SUCCEEDED(connection_.allocate(environment_.get()))) return -1;
   SQLRETURN rc = SQLConnect(
       connection_.get(), reinterpret_cast<SQLCHAR*>(const_cast<char*>(data_source.c_str())),

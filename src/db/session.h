@@ -21,8 +21,7 @@ class Session {
   Session& operator=(const Session&) = delete;
 
   /// Connects to the data source; 0 when connected, -1 otherwise (diagnostics filled).
-  int connect(const std::string& data_source, const std::string& user,
-              const std::string& password);
+  int connect(const std::string& data_source, const std::string& user, const std::string& password);
 
   /// Makes `name` the current client schema; with the embedded store it also attaches the
   /// schema's file. Returns 0, or -1 when the embedded store has no file for the schema.

@@ -2,8 +2,7 @@
 
 namespace varnoklis {
 
-const SqlText kClearStagingSql = {
-    " DELETE FROM  KvxCore.Kvx999Tmp    WHERE TmpUsr = '%s' ", {}};
+const SqlText kClearStagingSql = {" DELETE FROM  KvxCore.Kvx999Tmp    WHERE TmpUsr = '%s' ", {}};
 const SqlText kStageRecordSql = {
     " INSERT INTO KvxCore.Kvx999Tmp    ( TmpUsr, TmpStr)    VALUES ('%s', '%s'  ) ", {}};
 const SqlText kReadBackSql = {

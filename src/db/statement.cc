@@ -13,14 +13,14 @@ Statement::Statement(Session& session) : session_(session) {
 void Statement::set_cursor_attributes() {
   SQLSetStmtAttr(handle_.get(), SQL_ATTR_CURSOR_SCROLLABLE,
                  reinterpret_cast<SQLPOINTER>(SQL_NONSCROLLABLE), SQL_IS_INTEGER);
-  SQLSetStmtAttr(handle_.get(), SQL_ATTR_CONCURRENCY,
-                 reinterpret_cast<SQLPOINTER>(SQL_CONCUR_LOCK), SQL_IS_INTEGER);
+  SQLSetStmtAttr(handle_.get(), SQL_ATTR_CONCURRENCY, reinterpret_cast<SQLPOINTER>(SQL_CONCUR_LOCK),
+                 SQL_IS_INTEGER);
 }
 
 Outcome Statement::execute(const std::string& text) {
   session_.count_statement();
-  SQLRETURN rc = SQLExecDirect(handle_.get(),
-                               reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.c_str())), SQL_NTS);
+  SQLRETURN rc = SQLExecDirect(
+      handle_.get(), reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.c_str())), SQL_NTS);
   // A statement that changes no row reports "no data"; it still ran.
   if (rc == SQL_NO_DATA) return Outcome::NoData;
   return check(rc, SQL_HANDLE_STMT, handle_.get(), &session_.diagnostics());
@@ -81,7 +81,9 @@ std::string_view Statement::text(int column) const {
   return std::string_view(data, strnlen(data, bound(column).column.width));
 }
 
-std::string_view Statement::trimmed(int column) const { return right_trimmed(text(column)); }
+std::string_view Statement::trimmed(int column) const {
+  return right_trimmed(text(column));
+}
 
 std::int32_t Statement::integer(int column) const {
   if (is_null(column) || bound(column).column.kind != Column::Long) return 0;
@@ -97,8 +99,7 @@ double Statement::real(int column) const {
   return value;
 }
 
-int Cursor::open(Session& session, const std::string& text,
-                 std::initializer_list<Column> columns) {
+int Cursor::open(Session& session, const std::string& text, std::initializer_list<Column> columns) {
   statement_.reset();
   statement_.emplace(session);
   if (!statement_->allocated()) {
@@ -114,6 +115,8 @@ int Cursor::open(Session& session, const std::string& text,
   return 0;
 }
 
-Outcome Cursor::fetch() { return statement_ ? statement_->fetch() : Outcome::Error; }
+Outcome Cursor::fetch() {
+  return statement_ ? statement_->fetch() : Outcome::Error;
+}
 
 }  // namespace varnoklis

@@ -19,11 +19,17 @@ struct Column {
 };
 
 /// A text column of `width` characters.
-inline Column text_column(std::size_t width) { return {Column::Text, width}; }
+inline Column text_column(std::size_t width) {
+  return {Column::Text, width};
+}
 /// A 32-bit signed integer column.
-inline Column long_column() { return {Column::Long, 0}; }
+inline Column long_column() {
+  return {Column::Long, 0};
+}
 /// A 64-bit floating-point column.
-inline Column double_column() { return {Column::Double, 0}; }
+inline Column double_column() {
+  return {Column::Double, 0};
+}
 
 /// How a single-row query reports a failed execution.
 enum class ExecError { MinusOne, NativeNumber };

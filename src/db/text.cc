@@ -3,7 +3,9 @@
 namespace varnoklis {
 
 namespace {
-bool is_trailing_space(char c) { return c == ' ' || c == '\t' || c == '\n'; }
+bool is_trailing_space(char c) {
+  return c == ' ' || c == '\t' || c == '\n';
+}
 }  // namespace
 
 std::string_view right_trimmed(std::string_view text) {
@@ -11,7 +13,9 @@ std::string_view right_trimmed(std::string_view text) {
   return text;
 }
 
-void right_trim(std::string& text) { text.resize(right_trimmed(text).size()); }
+void right_trim(std::string& text) {
+  text.resize(right_trimmed(text).size());
+}
 
 void upper_case(std::string& text) {
   for (char& c : text) {

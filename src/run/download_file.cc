@@ -17,7 +17,8 @@ namespace varnoklis {
 namespace fs = std::filesystem;
 
 void shape_record(std::string& record, const DownloadFormat& format) {
-  if (record.size() < format.record_length) record.append(format.record_length - record.size(), ' ');
+  if (record.size() < format.record_length)
+    record.append(format.record_length - record.size(), ' ');
   if (!format.line_end) return;
   // The file follows the Windows text convention: every line feed is stored as CR LF.
   if (record.find('\n') == std::string::npos) record += '\n';
@@ -97,8 +98,8 @@ class BlockWriter {
 };
 
 // Reads the staged records into the temporary file. 0 when complete, else the failing result.
-int collect_records(Session& session, const std::string& path, const DownloadFormat& format,
-                    int fd, bool& write_ok) {
+int collect_records(Session& session, const std::string& path, const DownloadFormat& format, int fd,
+                    bool& write_ok) {
   ReadBack read_back;
   int result = read_back.open(session, path);
   if (result != 0) return result;

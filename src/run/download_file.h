@@ -12,9 +12,9 @@ enum class WriteResult { Written, OpenFailed, ReadBackFailed, WriteFailed };
 
 /// What the download file is to look like.
 struct DownloadFormat {
-  bool new_file = true;            ///< replace the file (true) or append to it
-  std::size_t record_length = 0;   ///< pad each record with blanks to this length (0: no padding)
-  bool line_end = false;           ///< end each record with CR LF
+  bool new_file = true;           ///< replace the file (true) or append to it
+  std::size_t record_length = 0;  ///< pad each record with blanks to this length (0: no padding)
+  bool line_end = false;          ///< end each record with CR LF
 };
 
 /// Reads the staged records of `path` back in order and writes them to the file at `path`. The

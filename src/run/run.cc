@@ -189,8 +189,8 @@ int run(int argc, const char* const* argv) {
   Credentials credentials;
   if (!read_credentials(credentials)) return kExitConnect;
 
-  int connected = state.session.connect(credentials.database, credentials.login,
-                                        credentials.password);
+  int connected =
+      state.session.connect(credentials.database, credentials.login, credentials.password);
   if (connected != 0) {
     print("DB-Connect-Error: %d!", connected);
     std::string hidden(credentials.password.size(), '*');

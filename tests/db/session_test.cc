@@ -34,8 +34,9 @@ namespace {
 TEST(Session, StatementsRunWhileACursorIsOpenAndClientFilesAreAttachedNeverCreated) {
   testing::TempStore store;
   store.add_client("MANDANT1");
-  store.sql("KVXCORE", "INSERT INTO Kvx113Sto (StoNum, StoKtx) VALUES ('1', 'A'), ('2', 'B'), "
-                       "('3', 'C');");
+  store.sql("KVXCORE",
+            "INSERT INTO Kvx113Sto (StoNum, StoKtx) VALUES ('1', 'A'), ('2', 'B'), "
+            "('3', 'C');");
   store.sql("MANDANT1", "INSERT INTO Kvx300Pnr (PnrNum, PnrSpr) VALUES ('1', 7), ('3', 9);");
   Session session;
   store.connect(session);
@@ -50,9 +51,9 @@ TEST(Session, StatementsRunWhileACursorIsOpenAndClientFilesAreAttachedNeverCreat
   while (cursor.fetch() == Outcome::Ok) {
     std::string number(cursor.row().text(1));
     Statement inner(session);
-    int rc = inner.query_one(fill("SELECT PnrSpr FROM %s.Kvx300Pnr WHERE PnrNum = '%s'",
-                                  {session.schema(), number}),
-                             {long_column()}, ExecError::MinusOne);
+    int rc = inner.query_one(
+        fill("SELECT PnrSpr FROM %s.Kvx300Pnr WHERE PnrNum = '%s'", {session.schema(), number}),
+        {long_column()}, ExecError::MinusOne);
     seen += number + ":" + std::to_string(rc) + ":" + std::to_string(inner.integer(1)) + " ";
     Statement insert(session);
     ASSERT_EQ(insert.execute(fill("INSERT INTO KvxCore.Kvx999Tmp (TmpUsr, TmpStr) VALUES ('p', "

@@ -20,8 +20,9 @@ TEST(SqlText, SpineStatementsAreTheSqlServerTextsByteForByte) {
   const Dialect d = Dialect::SqlServer;
   EXPECT_EQ(fill(kClearStagingSql, d, {"C:\\dnl\\t01.dat"}),
             " DELETE FROM  KvxCore.Kvx999Tmp    WHERE TmpUsr = 'C:\\dnl\\t01.dat' ");
-  EXPECT_EQ(fill(kStageRecordSql, d, {"/x/o'k", "REC 1"}),
-            " INSERT INTO KvxCore.Kvx999Tmp    ( TmpUsr, TmpStr)    VALUES ('/x/o''k', 'REC 1'  ) ");
+  EXPECT_EQ(
+      fill(kStageRecordSql, d, {"/x/o'k", "REC 1"}),
+      " INSERT INTO KvxCore.Kvx999Tmp    ( TmpUsr, TmpStr)    VALUES ('/x/o''k', 'REC 1'  ) ");
   EXPECT_EQ(fill(kReadBackSql, d, {"p"}),
             "SELECT TmpStr  FROM  KVXCore.Kvx999Tmp  WHERE TmpUsr = 'p'  ORDER BY TmpUsr, TmpStr ");
   EXPECT_EQ(fill(kLinkedSchemasSql, d, {"T01"}),

@@ -37,8 +37,12 @@ TEST(Staging, RecordsComeBackSortedTrimmedAndUnchanged) {
   int last = 0;
   auto records = read_back_all(session, path, &last);
   EXPECT_EQ(last, 100);
-  std::vector<std::string> expected = {"",        "A first", "B second",
-                                       "B second", std::string(512, 'L'), "O'Brien \"x\" %s %n ;,",
+  std::vector<std::string> expected = {"",
+                                       "A first",
+                                       "B second",
+                                       "B second",
+                                       std::string(512, 'L'),
+                                       "O'Brien \"x\" %s %n ;,",
                                        "\xe4\xfc\x80\xff"};
   EXPECT_EQ(records, expected);
 

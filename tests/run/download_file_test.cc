@@ -74,8 +74,8 @@ TEST_F(DownloadFileTest, FailuresLeaveThePreviousFileAsItWas) {
   EXPECT_EQ(write_download_file(fresh, path, {true, 48, false}), WriteResult::ReadBackFailed);
   EXPECT_EQ(write_download_file(fresh, path, {false, 48, false}), WriteResult::ReadBackFailed);
   EXPECT_EQ(::testing::internal::GetCapturedStdout(),
-            "Downloadfile " + missing_dir + " konnte nicht geoeffnet werden!\n" +
-                "Downloadfile " + folder + " konnte nicht geoeffnet werden!\n" +
+            "Downloadfile " + missing_dir + " konnte nicht geoeffnet werden!\n" + "Downloadfile " +
+                folder + " konnte nicht geoeffnet werden!\n" +
                 "Error Tab. Kvx999Tmp lesen! ErrNr: 1 User: " + path + "\n" +
                 "Error Tab. Kvx999Tmp lesen! ErrNr: 1 User: " + path + "\n");
   EXPECT_EQ(read_file(path), "PREVIOUS");

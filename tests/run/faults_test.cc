@@ -131,8 +131,8 @@ TEST(Faults, UnusableConfigurationFiles) {
   EXPECT_EQ(r.status, kExitConnect);
   EXPECT_EQ(r.output, message("LOGIN"));
 
-  work.write_config({{"LOGIN", "a-user-name-of-24-chars!"}, {"PASS", "p"}, {"DATABASE", "d"},
-                     {"SCHEMA", "s"}});
+  work.write_config(
+      {{"LOGIN", "a-user-name-of-24-chars!"}, {"PASS", "p"}, {"DATABASE", "d"}, {"SCHEMA", "s"}});
   r = work.run({"QZDNL31P", "T01", path, "1"});
   EXPECT_EQ(r.status, kExitConnect);
   EXPECT_EQ(r.output, "LOGIN zu lang (max. 23 Zeichen): a-user-name-of-24-chars!\n");

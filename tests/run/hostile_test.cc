@@ -35,7 +35,8 @@ void seed_badges(const TempStore& store, int count) {
     INSERT INTO Kvx113Awv (AwvNum, AwvSto, AwvSta) SELECT AswNum, '1', NULL FROM Kvx301Asw;)");
 }
 
-std::string record_31p(const std::string& badge, const std::string& klass, const std::string& text) {
+std::string record_31p(const std::string& badge, const std::string& klass,
+                       const std::string& text) {
   std::string record = badge + std::string(13 - badge.size(), ' ') + testing::local_day_text(-10) +
                        "00000000" + "11" + "XXXX,XX-001" + klass + text;
   return record + std::string(48 - record.size(), ' ');
@@ -50,7 +51,8 @@ TEST(Hostile, ValuesWithQuotesAndFormatCharactersReachTheFileUnchanged) {
     INSERT INTO Kvx404Zbr (ZbrZbk, ZbrZko, ZbrZtb, ZbrSta) VALUES ('1''', 'Z1', NULL, NULL);
     INSERT INTO Kvx113Sto (StoNum, StoKtx, StoSta) VALUES ('7', '%n''', NULL);
     INSERT INTO Kvx301Asw (AswNum, AswGvo, AswBkl, AswLiz, AswMnd) VALUES
-      (')" + std::string("Q''%s%n\"x;,\xff") + R"(', date('now', 'localtime', '-10 days'), '1''', 1, 1),
+      (')" + std::string("Q''%s%n\"x;,\xff") +
+                           R"(', date('now', 'localtime', '-10 days'), '1''', 1, 1),
       (')" + long_badge + R"(', date('now', 'localtime', '-10 days'), '12', 1, 1);
     INSERT INTO Kvx113Awv (AwvNum, AwvSto) SELECT AswNum, '7' FROM Kvx301Asw;
   )");
@@ -58,10 +60,12 @@ TEST(Hostile, ValuesWithQuotesAndFormatCharactersReachTheFileUnchanged) {
   std::string path = work.file("o'%s;x.dat");
   auto r = work.run({"QZDNL31P", "T01", path, "1"});
   EXPECT_EQ(r.status, kExitOk);
-  EXPECT_EQ(r.output, "Mit Datenbank verbunden! Schema: KELVANIRO\nSchema: MANDANT1\n"
-                      "Ausweis " + long_badge.substr(0, 50) +
-                      " passt nicht in den Satz (Ausweis max. 13, Klasse max. 3 Zeichen)\n"
-                      "Ausweise gesamt: 2 davon in Datei gestellt: 1\n");
+  EXPECT_EQ(r.output,
+            "Mit Datenbank verbunden! Schema: KELVANIRO\nSchema: MANDANT1\n"
+            "Ausweis " +
+                long_badge.substr(0, 50) +
+                " passt nicht in den Satz (Ausweis max. 13, Klasse max. 3 Zeichen)\n"
+                "Ausweise gesamt: 2 davon in Datei gestellt: 1\n");
   EXPECT_EQ(read_file(path), record_31p(badge, "1' ", "%n'"));
   EXPECT_EQ(store.query("KVXCORE", "SELECT count(*) FROM Kvx999Tmp WHERE TmpUsr = 'o''%s;x.dat';"),
             "0\n");
@@ -70,11 +74,14 @@ TEST(Hostile, ValuesWithQuotesAndFormatCharactersReachTheFileUnchanged) {
   const std::string sneaky = "x'OR'1'='1";
   r = work.run({"QZDNL31P", sneaky, path, "1"});
   EXPECT_EQ(r.status, kExitOk);
-  EXPECT_EQ(r.output, "Mit Datenbank verbunden! Schema: KELVANIRO\nSchema: MANDANT1\n"
-                      "Ausweis " + long_badge.substr(0, 50) +
-                      " ohne Zutrittsberechtigung auf Terminal " + sneaky + "\n"
-                      "Ausweis " + badge + " ohne Zutrittsberechtigung auf Terminal " + sneaky +
-                      "\nAusweise gesamt: 2 davon in Datei gestellt: 0\n");
+  EXPECT_EQ(r.output,
+            "Mit Datenbank verbunden! Schema: KELVANIRO\nSchema: MANDANT1\n"
+            "Ausweis " +
+                long_badge.substr(0, 50) + " ohne Zutrittsberechtigung auf Terminal " + sneaky +
+                "\n"
+                "Ausweis " +
+                badge + " ohne Zutrittsberechtigung auf Terminal " + sneaky +
+                "\nAusweise gesamt: 2 davon in Datei gestellt: 0\n");
   EXPECT_EQ(read_file(path), "");
 }
 
@@ -92,19 +99,20 @@ TEST(Hostile, TwoRunsForOnePathTakeTurnsAndOtherPathsRunAlongside) {
     expected += record_31p(badge, "12 ", "HT");
   }
   auto command = [&](const std::string& file, const char* out) {
-    return "( cd " + testing::shell_quote(work.cwd().string()) + " && ODBCINI=" +
-           testing::shell_quote(store.odbc_ini().string()) + " ODBCSYSINI=" +
-           testing::shell_quote(store.folder().string()) + " " +
+    return "( cd " + testing::shell_quote(work.cwd().string()) +
+           " && ODBCINI=" + testing::shell_quote(store.odbc_ini().string()) +
+           " ODBCSYSINI=" + testing::shell_quote(store.folder().string()) + " " +
            testing::shell_quote(std::string(VARNOKLIS_BINARY_DIR) + "/varnoklis") +
            " QZDNL31P T01 " + testing::shell_quote(file) + " 1 > " + out + "; echo $? >> " + out +
            " ) &";
   };
   std::string outs = work.root().string();
-  auto result = testing::run_command(
-      command(path, (outs + "/a.out").c_str()) + command(path, (outs + "/b.out").c_str()) +
-      command(other, (outs + "/c.out").c_str()) + " wait");
-  const std::string summary = "Mit Datenbank verbunden! Schema: KELVANIRO\nSchema: MANDANT1\n"
-                              "Ausweise gesamt: 600 davon in Datei gestellt: 600\n0\n";
+  auto result = testing::run_command(command(path, (outs + "/a.out").c_str()) +
+                                     command(path, (outs + "/b.out").c_str()) +
+                                     command(other, (outs + "/c.out").c_str()) + " wait");
+  const std::string summary =
+      "Mit Datenbank verbunden! Schema: KELVANIRO\nSchema: MANDANT1\n"
+      "Ausweise gesamt: 600 davon in Datei gestellt: 600\n0\n";
   for (const char* out : {"/a.out", "/b.out", "/c.out"}) {
     EXPECT_EQ(read_file(outs + out), summary) << out;
   }
@@ -135,9 +143,11 @@ TEST(Hostile, ReadBackThatFailsLeavesTheOldFile) {
     write_file(path, "OLD");
     auto r = work.run({"QZDNL31P", "T01", path, mode});
     EXPECT_EQ(r.status, kExitDatabase);
-    EXPECT_EQ(r.output, "Mit Datenbank verbunden! Schema: KELVANIRO\nSchema: MANDANT1\n"
-                        "Ausweise gesamt: 3 davon in Datei gestellt: 3\n"
-                        "Error Tab. Kvx999Tmp lesen! ErrNr: 1 User: " + path + "\n");
+    EXPECT_EQ(r.output,
+              "Mit Datenbank verbunden! Schema: KELVANIRO\nSchema: MANDANT1\n"
+              "Ausweise gesamt: 3 davon in Datei gestellt: 3\n"
+              "Error Tab. Kvx999Tmp lesen! ErrNr: 1 User: " +
+                  path + "\n");
     EXPECT_EQ(read_file(path), "OLD");
   }
 }

@@ -48,8 +48,8 @@ TEST(Run, ParameterErrorsStopBeforeConnecting) {
 TEST(Run, ConnectFailureHidesThePassword) {
   TempStore store;
   Workplace work(store);
-  work.write_config({{"LOGIN", "op"}, {"PASS", "geheim"}, {"DATABASE", "NOSUCHDSN"},
-                     {"SCHEMA", "mand"}});
+  work.write_config(
+      {{"LOGIN", "op"}, {"PASS", "geheim"}, {"DATABASE", "NOSUCHDSN"}, {"SCHEMA", "mand"}});
   std::string path = work.file("t.dat");
   auto r = work.run({"idstamm", "T01", path, "1"});
   EXPECT_EQ(r.status, kExitConnect);
@@ -115,8 +115,10 @@ TEST(Run, ClearFailureStopsTheRunAndKeepsTheFile) {
   write_file(path, "OLD");
   auto r = work.run({"QZDNL60P", "T01", path, "1"});
   EXPECT_EQ(r.status, kExitDatabase);
-  EXPECT_EQ(r.output, "Mit Datenbank verbunden! Schema: KELVANIRO\n"
-                      "Error Tab. Kvx999Tmp loeschen! ErrNr: -1 User: " + path);
+  EXPECT_EQ(r.output,
+            "Mit Datenbank verbunden! Schema: KELVANIRO\n"
+            "Error Tab. Kvx999Tmp loeschen! ErrNr: -1 User: " +
+                path);
   EXPECT_EQ(read_file(path), "OLD");
 }
 
@@ -126,8 +128,10 @@ TEST(Run, UnwritableDownloadFileIsReported) {
   std::string path = work.file("missing-folder/t.dat");
   auto r = work.run({"QZDNL18P", "T01", path, "1"});
   EXPECT_EQ(r.status, kExitFileNotWritten);
-  EXPECT_EQ(r.output, "Mit Datenbank verbunden! Schema: KELVANIRO\n"
-                      "Downloadfile " + path + " konnte nicht geoeffnet werden!\n");
+  EXPECT_EQ(r.output,
+            "Mit Datenbank verbunden! Schema: KELVANIRO\n"
+            "Downloadfile " +
+                path + " konnte nicht geoeffnet werden!\n");
 }
 
 }  // namespace

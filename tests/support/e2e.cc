@@ -39,7 +39,8 @@ Workplace::Workplace(const TempStore& store, const std::string& schema_value)
                 {"SCHEMA", schema_value}});
 }
 
-void Workplace::write_config(const std::vector<std::pair<std::string, std::string>>& entries) const {
+void Workplace::write_config(
+    const std::vector<std::pair<std::string, std::string>>& entries) const {
   std::string text;
   int number = 0;
   for (const auto& [key, value] : entries) {
@@ -49,7 +50,9 @@ void Workplace::write_config(const std::vector<std::pair<std::string, std::strin
   write_file(config_file(), text);
 }
 
-bool running_as_root() { return geteuid() == 0; }
+bool running_as_root() {
+  return geteuid() == 0;
+}
 
 RunResult Workplace::run(const std::vector<std::string>& arguments) const {
   return run_command(command(arguments));

@@ -43,7 +43,9 @@ std::string run_sqlite(const fs::path& file, std::string_view statements) {
   return out;
 }
 
-fs::path source_path(const char* relative) { return fs::path(VARNOKLIS_SOURCE_DIR) / relative; }
+fs::path source_path(const char* relative) {
+  return fs::path(VARNOKLIS_SOURCE_DIR) / relative;
+}
 
 std::string date_text(int days, const char* format) {
   std::time_t now = std::time(nullptr) + static_cast<std::time_t>(days) * 86400;
@@ -64,11 +66,13 @@ TempStore::TempStore() : folder_(make_temp_folder()) {
   static int counter = 0;
   dsn_ = "VKSTORE" + std::to_string(getpid()) + "_" + std::to_string(++counter);
   run_sqlite(folder_ / "KVXCORE.db", read_file(source_path("schema/sqlite/kvxcore.sql")));
-  write_file(odbc_ini(), "[" + dsn_ + "]\nDriver=SQLite3\nDatabase=" +
-                             (folder_ / "KVXCORE.db").string() + "\nTimeout=2000\nJournalMode=WAL\nSyncPragma=NORMAL\n");
+  write_file(odbc_ini(), "[" + dsn_ +
+                             "]\nDriver=SQLite3\nDatabase=" + (folder_ / "KVXCORE.db").string() +
+                             "\nTimeout=2000\nJournalMode=WAL\nSyncPragma=NORMAL\n");
   // The driver stays loaded to the end of the process, so that leak reports can name it.
-  write_file(folder_ / "odbcinst.ini",
-             "[SQLite3]\nDescription=SQLite3 ODBC Driver\nDriver=libsqlite3odbc.so\nDontDLClose=1\n");
+  write_file(
+      folder_ / "odbcinst.ini",
+      "[SQLite3]\nDescription=SQLite3 ODBC Driver\nDriver=libsqlite3odbc.so\nDontDLClose=1\n");
   setenv("ODBCINI", odbc_ini().c_str(), 1);
   setenv("ODBCSYSINI", folder_.c_str(), 1);
 }
@@ -117,7 +121,11 @@ void write_file(const fs::path& path, std::string_view content) {
   out.write(content.data(), static_cast<std::streamsize>(content.size()));
 }
 
-std::string local_date(int days) { return date_text(days, "%Y-%m-%d"); }
-std::string local_day_text(int days) { return date_text(days, "%Y%m%d"); }
+std::string local_date(int days) {
+  return date_text(days, "%Y-%m-%d");
+}
+std::string local_day_text(int days) {
+  return date_text(days, "%Y%m%d");
+}
 
 }  // namespace varnoklis::testing

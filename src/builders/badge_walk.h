@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string_view>
+
+#include "builders/builder.h"
+#include "builders/record.h"
+#include "db/session.h"
+#include "queries/badge_cursor.h"
+#include "queries/badge_row.h"
+
+namespace varnoklis {
+
+/// Walks the badges of one client schema: each is fetched into `row` (empty before the first
+/// and again after every badge, so nothing carries over), counted as read and handed to
+/// `handle`; the summary line ends the walk. A badge cursor that cannot open or fetch marks the
+/// records missing.
+template <class Handle>
+void walk_badges(Session& session, std::string_view schema, BadgeRow& row, BuildCounts& counts,
+                 Handle&& handle) {
+  BadgeCursor badges;
+  row.clear();
+  if (badges.open(session, schema) != 0) counts.records_missing = true;
+  int fetched = 0;
+  while ((fetched = badges.fetch(row)) == 0) {
+    ++counts.read;
+    handle();
+    row.clear();
+  }
+  if (fetched != 100) counts.records_missing = true;
+  badges.close();
+  print_summary(counts);
+}
+
+}  // namespace varnoklis
