@@ -85,6 +85,56 @@ TEST(Hostile, ValuesWithQuotesAndFormatCharactersReachTheFileUnchanged) {
   EXPECT_EQ(read_file(path), "");
 }
 
+std::string hex(std::string_view bytes) {
+  static const char* digits = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : bytes) {
+    out += digits[c >> 4];
+    out += digits[c & 15];
+  }
+  return out;
+}
+
+TEST(Hostile, EveryTextColumnOfAMasterDataLineKeepsItsBytesWithinItsCapacity) {
+  TempStore store;
+  seed_terminal(store);
+  const std::string badge = "I'\"%s;,\x80\xff" + std::string(52, 'X');
+  const std::string person = "P'%n\"1";
+  const std::string set = "S'\"%s;,\xe4" + std::string(10, 'Y');
+  auto quoted = [](const std::string& v) {
+    std::string out;
+    for (char c : v) out += c == '\'' ? std::string("''") : std::string(1, c);
+    return "'" + out + "'";
+  };
+  store.sql(
+      "KVXCORE",
+      "INSERT INTO Kvx404Zbr (ZbrZbk, ZbrZko) VALUES (" + quoted("1'\"") +
+          ", 'Z1');"
+          "INSERT INTO Kvx301Asw (AswNum, AswGvo, AswPnr, AswBkl, AswGrp, AswAtp, AswLiz, AswMnd)"
+          " VALUES (" +
+          quoted(badge) + ", date('now', 'localtime', '-10 days'), " + quoted(person) + ", " +
+          quoted("1'\"") + ", " + quoted("G'%n;") +
+          ", 3, 1, 1);"
+          "INSERT INTO Kvx113Awv (AwvNum, AwvSto) VALUES (" +
+          quoted(badge) + ", " + quoted("'%s\"12345678") + ");");
+  store.sql("MANDANT1", "INSERT INTO Kvx300Pnr (PnrNum, PnrSpr, PnrSal) VALUES (" + quoted(person) +
+                            ", 7, " + quoted(set) + ");");
+  Workplace work(store);
+  std::string path = work.file("ids \"'%n.txt");
+  auto r = work.run({"IDSTAMM", "T01", path, "1"});
+  EXPECT_EQ(r.status, kExitOk);
+  EXPECT_EQ(r.output,
+            "Mit Datenbank verbunden! Schema: KELVANIRO\nSchema: MANDANT1\n"
+            "Ausweise gesamt: 1 davon in Datei gestellt: 1\n");
+  // Badge number cut to 50, location number to 8, balance set to 10; quotes doubled.
+  const std::string line = "\"I'\"\"%s;,\x80\xff" + std::string(41, 'X') + "\",\"" +
+                           testing::local_day_text(-10) +
+                           "\",\"\",\"\"\"1234\",\"1\",\"1\",\"7\",\"" +
+                           "S'\"\"%s;,\xe4YY\",\"001\",\"1'\"\"\",\"\",\"P'%n\"\"1\",\"3\"";
+  EXPECT_EQ(read_file(path), line + "\r\n");
+  EXPECT_EQ(store.query("KVXCORE", "SELECT hex(TmpStr) FROM Kvx999Tmp;"), hex(line + "\n") + "\n");
+}
+
 TEST(Hostile, TwoRunsForOnePathTakeTurnsAndOtherPathsRunAlongside) {
   TempStore store;
   seed_terminal(store);
