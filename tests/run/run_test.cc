@@ -12,6 +12,8 @@ using testing::TempStore;
 using testing::Workplace;
 using testing::write_file;
 
+const std::string kConnectedLine = "Mit Datenbank verbunden! Schema: KELVANIRO\n";
+
 const std::string kUsage =
     "Aufruf: VARNOKLIS [Param1] [Param2] [Param3] [Param4]  \n"
     "Param1: DNL-Funktion\n"
@@ -132,6 +134,12 @@ TEST(Run, UnwritableDownloadFileIsReported) {
             "Mit Datenbank verbunden! Schema: KELVANIRO\n"
             "Downloadfile " +
                 path + " konnte nicht geoeffnet werden!\n");
+  std::string folder = work.file("a");
+  r = work.run({"QZDNL18P", "T01", folder, "1"});
+  EXPECT_EQ(r.status, kExitFileNotWritten);
+  EXPECT_EQ(r.output,
+            kConnectedLine + "Downloadfile " + folder + " konnte nicht geoeffnet werden!\n");
+  EXPECT_TRUE(std::filesystem::is_directory(folder));
 }
 
 }  // namespace
