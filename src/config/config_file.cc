@@ -49,7 +49,9 @@ bool cut_entry(std::string_view heading, std::string entry_line, ConfigEntry& en
   // A line without any ';' has no number field; it then matches no number, so a stray line
   // cannot answer the lookups that ask for number 0.
   if (first >= 0) {
-    std::string number_text = cut(entry_line, 0, first);
+    // An empty number field (the line begins with ';') reads as 0, as every empty field does;
+    // the cut rule would otherwise take the whole line for it.
+    std::string number_text = first == 0 ? std::string() : cut(entry_line, 0, first);
     if (number_text.size() > kNumberCapacity) return false;
     entry.number = parse_number(number_text);
   }

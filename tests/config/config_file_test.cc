@@ -172,3 +172,20 @@ TEST(ConfigHelpers, CutPositionsAndNumbers) {
 
 }  // namespace
 }  // namespace varnoklis::config
+
+namespace varnoklis::config {
+namespace {
+
+TEST(ConfigFileText, AnEmptyNumberFieldReadsAsZeroAndAnswersTheProgramsRequests) {
+  const std::string text =
+      "#;OTHER;\n;OTHER;" + encipher("first") + "\n#;LOGIN;\n1;LOGIN;" + encipher("sa") + "\n";
+  ConfigValue found = lookup_config_text(text, "", "LOGIN", 0);
+  EXPECT_EQ(found.status, ConfigStatus::Found);
+  EXPECT_EQ(found.value, "first");
+  found = lookup_config_text(text, "", "LOGIN", 5);
+  EXPECT_EQ(found.status, ConfigStatus::Found);
+  EXPECT_EQ(found.value, "sa");
+}
+
+}  // namespace
+}  // namespace varnoklis::config

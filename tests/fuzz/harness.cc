@@ -143,7 +143,7 @@ RefScan ref_scan(const std::string& text) {
     entry.group = ref_second_field(heading);
     long first = ref_nth(line, ';', 1);
     if (first >= 0) {
-      std::string number_text = ref_cut(line, 0, first);
+      std::string number_text = first == 0 ? std::string() : ref_cut(line, 0, first);
       if (number_text.size() > 11) {
         scan.too_long = true;
         return scan;
