@@ -73,14 +73,25 @@ int Session::attach_store() {
   }
   if (file.empty()) return -1;
   store_folder_ = std::filesystem::path(file).parent_path();
-  return run("ATTACH DATABASE " + quoted_literal(file) + " AS KvxCore") == 0 ? 0 : -1;
+  if (run("ATTACH DATABASE " + quoted_literal(file) + " AS KvxCore") != 0) return -1;
+  // An attached file starts with SQLite's own synchronous setting, not the one the data source
+  // gave the main file; the staging rows are written through this attachment.
+  std::int32_t synchronous = 2;
+  {
+    Statement statement(*this);
+    if (statement.query_one("PRAGMA main.synchronous", {long_column()}, ExecError::NativeNumber) ==
+        0) {
+      synchronous = statement.integer(1);
+    }
+  }
+  return run("PRAGMA KvxCore.synchronous = " + std::to_string(synchronous)) == 0 ? 0 : -1;
 }
 
 int Session::switch_schema(std::string_view name) {
   schema_ = std::string(name);
   if (dialect_ != Dialect::Sqlite) return 0;
   if (!attached_client_.empty()) {
-    run("DETACH DATABASE " + quoted_identifier(attached_client_));
+    if (run("DETACH DATABASE " + quoted_identifier(attached_client_)) != 0) return -2;
     attached_client_.clear();
   }
   if (!usable_as_file_name(schema_)) return -1;
@@ -89,7 +100,7 @@ int Session::switch_schema(std::string_view name) {
   if (!std::filesystem::is_regular_file(file, error)) return -1;
   if (run("ATTACH DATABASE " + quoted_literal(file.string()) + " AS " +
           quoted_identifier(schema_)) != 0) {
-    return -1;
+    return -2;
   }
   attached_client_ = schema_;
   return 0;

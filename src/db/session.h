@@ -24,7 +24,8 @@ class Session {
   int connect(const std::string& data_source, const std::string& user, const std::string& password);
 
   /// Makes `name` the current client schema; with the embedded store it also attaches the
-  /// schema's file. Returns 0, or -1 when the embedded store has no file for the schema.
+  /// schema's file. Returns 0, -1 when the embedded store has no file for the schema, or -2 when
+  /// the file could not be attached (or the previous one not detached).
   int switch_schema(std::string_view name);
 
   /// The name that qualifies client tables in the statements.

@@ -9,10 +9,11 @@ std::string_view pick(const SqlText& sql, Dialect dialect) {
 namespace {
 
 void append_quoted(std::string& out, std::string_view value) {
-  for (char c : value) {
-    out += c;
-    if (c == '\'') out += '\'';
+  for (std::size_t quote; (quote = value.find('\'')) != std::string_view::npos;) {
+    out.append(value.substr(0, quote + 1)).push_back('\'');
+    value.remove_prefix(quote + 1);
   }
+  out.append(value);
 }
 
 // Length of the placeholder starting at `pos`, 0 when there is none.
@@ -26,17 +27,19 @@ std::size_t placeholder_at(std::string_view pattern, std::size_t pos) {
 
 std::string fill(std::string_view pattern, std::initializer_list<std::string_view> values) {
   std::string out;
-  out.reserve(pattern.size() + 64);
+  out.reserve(pattern.size() + 128);
   auto value = values.begin();
-  for (std::size_t pos = 0; pos < pattern.size();) {
-    std::size_t length = value != values.end() ? placeholder_at(pattern, pos) : 0;
-    if (length == 0) {
-      out += pattern[pos++];
-      continue;
-    }
+  std::size_t done = 0;
+  for (std::size_t pos = pattern.find('%'); pos != std::string_view::npos && value != values.end();
+       pos = pattern.find('%', pos + 1)) {
+    std::size_t length = placeholder_at(pattern, pos);
+    if (length == 0) continue;
+    out.append(pattern.substr(done, pos - done));
     append_quoted(out, *value++);
-    pos += length;
+    done = pos + length;
+    pos = done - 1;
   }
+  out.append(pattern.substr(done));
   return out;
 }
 

@@ -22,22 +22,59 @@ int stage_record(Session& session, std::string_view path, std::string_view recor
   return outcome == Outcome::Error ? error_code(session.diagnostics()) : 0;
 }
 
+// The pages follow the order of the whole read-back; the row id breaks ties between equal
+// records, and the previous page's last row is named by its id, so that no record is cut to
+// serve as a key.
+const SqlText kReadBackFirstPageSql = {
+    {},
+    "SELECT TmpStr, rowid  FROM  KVXCore.Kvx999Tmp  WHERE TmpUsr = '%s'  ORDER BY TmpUsr, "
+    "TmpStr, rowid  LIMIT %ld "};
+const SqlText kReadBackNextPageSql = {
+    {},
+    "SELECT TmpStr, rowid  FROM  KVXCore.Kvx999Tmp  WHERE TmpUsr = '%s'  AND (TmpStr, rowid) > "
+    "((SELECT TmpStr FROM KVXCore.Kvx999Tmp WHERE rowid = %ld), %ld)  ORDER BY TmpUsr, TmpStr, "
+    "rowid  LIMIT %ld "};
+
 int ReadBack::open(Session& session, std::string_view path) {
-  return cursor_.open(session, fill(kReadBackSql, session.dialect(), {path}),
-                      {text_column(kRecordCapacity)});
+  session_ = &session;
+  path_.assign(path);
+  paged_ = session.dialect() == Dialect::Sqlite;
+  page_rows_ = 0;
+  last_row_.clear();
+  if (!paged_) {
+    return cursor_.open(session, fill(kReadBackSql, session.dialect(), {path}),
+                        {text_column(kRecordCapacity)});
+  }
+  return open_next_page();
+}
+
+int ReadBack::open_next_page() {
+  const std::string page = std::to_string(kReadBackPageRows);
+  std::string text = last_row_.empty() ? fill(kReadBackFirstPageSql, Dialect::Sqlite, {path_, page})
+                                       : fill(kReadBackNextPageSql, Dialect::Sqlite,
+                                              {path_, last_row_, last_row_, page});
+  page_rows_ = 0;
+  return cursor_.open(*session_, text, {text_column(kRecordCapacity), text_column(20)});
 }
 
 int ReadBack::fetch(std::string& record) {
-  switch (cursor_.fetch()) {
-    case Outcome::Ok:
-      record.assign(cursor_.row().trimmed(1));
-      return 0;
-    case Outcome::NoData:
-      return 100;
-    case Outcome::Error:
-      break;
+  for (;;) {
+    switch (cursor_.fetch()) {
+      case Outcome::Ok:
+        record.assign(cursor_.row().trimmed(1));
+        if (paged_) {
+          last_row_.assign(cursor_.row().text(2));
+          ++page_rows_;
+        }
+        return 0;
+      case Outcome::NoData:
+        if (!paged_ || page_rows_ < kReadBackPageRows) return 100;
+        if (open_next_page() != 0) return -1;
+        continue;
+      case Outcome::Error:
+        return -1;
+    }
   }
-  return -1;
 }
 
 }  // namespace varnoklis

@@ -20,6 +20,12 @@ extern const SqlText kClearStagingSql;
 extern const SqlText kStageRecordSql;
 /// Reads the records of a download-file path back, sorted by their text.
 extern const SqlText kReadBackSql;
+/// The embedded store's read-back, in pages: the first page.
+extern const SqlText kReadBackFirstPageSql;
+/// The embedded store's read-back, in pages: the page after a given row.
+extern const SqlText kReadBackNextPageSql;
+/// Rows per page of the embedded store's read-back.
+inline constexpr long kReadBackPageRows = 500;
 
 /// Deletes the staged rows of `path`: 0 (also when none matched) or -1.
 int clear_staging(Session& session, std::string_view path);
@@ -27,7 +33,8 @@ int clear_staging(Session& session, std::string_view path);
 /// Stages one record under `path`: 0, or non-zero (native error number or -1) when not stored.
 int stage_record(Session& session, std::string_view path, std::string_view record);
 
-/// The read-back of the staged records of one path, sorted by their text.
+/// The read-back of the staged records of one path, sorted by their text. On the embedded store
+/// it reads in pages, because the SQLite driver holds a cursor's whole result in memory.
 class ReadBack {
  public:
   /// Opens the read-back: 0, -1, or the native error number.
@@ -38,6 +45,13 @@ class ReadBack {
   void close() { cursor_.close(); }
 
  private:
+  int open_next_page();
+
+  Session* session_ = nullptr;
+  std::string path_;
+  bool paged_ = false;
+  long page_rows_ = 0;
+  std::string last_row_;
   Cursor cursor_;
 };
 

@@ -87,7 +87,8 @@ class Statement {
   std::array<Bound, kMaxColumns> bound_{};
   std::size_t columns_ = 0;
   SQLRETURN last_fetch_ = SQL_ERROR;
-  alignas(8) std::array<char, kBufferSize> buffer_{};
+  // Left uninitialised: a column is read only after a fetch has written it or marked it NULL.
+  alignas(8) std::array<char, kBufferSize> buffer_;
 };
 
 /// A query helper: a cursor that stays open between fetches until closed.

@@ -124,8 +124,11 @@ void visit_schema(RunState& state, std::string name) {
     state.records_missing = true;
     return;
   }
-  if (state.session.switch_schema(name) != 0) {
-    print("Mandantendatei %s.db nicht gefunden!\n", name.c_str());
+  int switched = state.session.switch_schema(name);
+  if (switched != 0) {
+    print(switched == -1 ? "Mandantendatei %s.db nicht gefunden!\n"
+                         : "Mandantendatei %s.db konnte nicht angebunden werden!\n",
+          name.c_str());
     state.records_missing = true;
     return;
   }

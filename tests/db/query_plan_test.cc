@@ -170,6 +170,8 @@ class QueryPlan : public ::testing::Test {
         {"kClearStagingSql", fill(kClearStagingSql, d, {path})},
         {"kStageRecordSql", fill(kStageRecordSql, d, {path, "0000000001 record"})},
         {"kReadBackSql", fill(kReadBackSql, d, {path})},
+        {"kReadBackFirstPageSql", fill(kReadBackFirstPageSql, d, {path, "500"})},
+        {"kReadBackNextPageSql", fill(kReadBackNextPageSql, d, {path, "1", "1", "500"})},
     };
   }
 

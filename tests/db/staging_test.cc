@@ -52,6 +52,31 @@ TEST(Staging, RecordsComeBackSortedTrimmedAndUnchanged) {
   EXPECT_EQ(read_back_all(session, "/other/path", &last), std::vector<std::string>{"Z other"});
 }
 
+TEST(Staging, ReadBackInPagesKeepsOrderAndEqualRecordsAcrossPageEnds) {
+  TempStore store;
+  // Three pages and a bit: equal records straddle the page ends, another path is interleaved.
+  store.sql("KVXCORE",
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < "
+            "1600) INSERT INTO Kvx999Tmp (TmpUsr, TmpStr) SELECT CASE WHEN i % 7 = 0 "
+            "THEN 'other' ELSE 'p' END, printf('R%04d  ', i / 3) FROM n;");
+  Session session;
+  store.connect(session);
+  int last = 0;
+  auto records = read_back_all(session, "p", &last);
+  EXPECT_EQ(last, 100);
+  std::vector<std::string> expected;
+  for (int i = 1; i <= 1600; ++i) {
+    char text[8];
+    std::snprintf(text, sizeof text, "R%04d", i / 3);
+    if (i % 7 != 0) expected.push_back(text);
+  }
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(records, expected);
+  std::uint64_t before = session.statements_sent();
+  read_back_all(session, "p", &last);
+  EXPECT_EQ(session.statements_sent() - before, 3u);  // 1372 records: pages of 500, 500, 372
+}
+
 TEST(Staging, FetchWithoutOpenAndFailedInsertsReportFailure) {
   TempStore store;
   Session session;

@@ -178,7 +178,7 @@ TEST(Hostile, ReadBackThatFailsLeavesTheOldFile) {
   // overflows an integer, which the database reports when the read-back sorts the rows.
   store.sql("KVXCORE", R"(
     ALTER TABLE Kvx999Tmp RENAME TO Kvx999Kept;
-    CREATE VIEW Kvx999Tmp AS SELECT TmpUsr,
+    CREATE VIEW Kvx999Tmp AS SELECT rowid AS rowid, TmpUsr,
       CASE WHEN TmpStr LIKE 'B00002%' THEN abs(-9223372036854775807 - 1) ELSE TmpStr END AS TmpStr
       FROM Kvx999Kept;
     CREATE TRIGGER tmp_insert INSTEAD OF INSERT ON Kvx999Tmp
