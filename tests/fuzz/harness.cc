@@ -212,7 +212,8 @@ const char* config_file_path() {
 bool write_file(const char* path, std::string_view bytes) {
   std::FILE* file = std::fopen(path, "wb");
   if (file == nullptr) return false;
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  // An empty input may come with no data pointer at all, which fwrite must not be given.
+  bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   return std::fclose(file) == 0 && ok;
 }
 
