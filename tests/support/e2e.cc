@@ -1,6 +1,5 @@
 #include "support/e2e.h"
 
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -10,24 +9,6 @@
 namespace varnoklis::testing {
 
 namespace fs = std::filesystem;
-
-std::string shell_quote(const std::string& text) {
-  std::string out = "'";
-  for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
-
-RunResult run_command(const std::string& command) {
-  RunResult result;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return result;
-  char buffer[4096];
-  std::size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, n);
-  int status = pclose(pipe);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
-}
 
 Workplace::Workplace(const TempStore& store, const std::string& schema_value)
     : odbc_ini_(store.odbc_ini()) {

@@ -8,12 +8,6 @@
 
 namespace varnoklis::testing {
 
-/// What one run of the program left: its exit status and its whole standard output.
-struct RunResult {
-  int status = -1;
-  std::string output;
-};
-
 /// A working folder laid out as the program expects: the run happens in `work/a/b`, the
 /// configuration file lies in `work/files/kelvaniro.ini`.
 class Workplace {
@@ -46,11 +40,7 @@ class Workplace {
   std::filesystem::path odbc_ini_;
 };
 
-/// Runs a shell command; returns its exit status and standard output.
-RunResult run_command(const std::string& command);
 /// Whether the tests run as root, for whom file permissions do not apply.
 bool running_as_root();
-/// Quotes a text for the shell.
-std::string shell_quote(const std::string& text);
 
 }  // namespace varnoklis::testing

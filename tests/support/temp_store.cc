@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -22,25 +23,13 @@ fs::path make_temp_folder() {
   return fs::path(pattern);
 }
 
-std::string shell_quote(const std::string& text) {
-  std::string out = "'";
-  for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
-
 // Runs the sqlite3 shell on `file`; returns its output, or throws when the shell fails.
 std::string run_sqlite(const fs::path& file, std::string_view statements) {
-  std::string command = "sqlite3 -batch -bail " + shell_quote(file.string()) +
-                        " 2>&1 <<'__SQL__'\n.timeout 5000\n" + std::string(statements) +
-                        "\n__SQL__\n";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) throw std::runtime_error("popen failed");
-  std::string out;
-  char buffer[4096];
-  std::size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  if (pclose(pipe) != 0) throw std::runtime_error("sqlite3 failed: " + out);
-  return out;
+  RunResult result =
+      run_command("sqlite3 -batch -bail " + shell_quote(file.string()) +
+                  " 2>&1 <<'__SQL__'\n.timeout 5000\n" + std::string(statements) + "\n__SQL__\n");
+  if (result.status != 0) throw std::runtime_error("sqlite3 failed: " + result.output);
+  return result.output;
 }
 
 fs::path source_path(const char* relative) {
@@ -61,6 +50,24 @@ std::string date_text(int days, const char* format) {
 }
 
 }  // namespace
+
+std::string shell_quote(const std::string& text) {
+  std::string out = "'";
+  for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+RunResult run_command(const std::string& command) {
+  RunResult result;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return result;
+  char buffer[4096];
+  std::size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, n);
+  int status = pclose(pipe);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
 
 TempStore::TempStore() : folder_(make_temp_folder()) {
   static int counter = 0;

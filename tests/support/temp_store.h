@@ -8,6 +8,17 @@
 
 namespace varnoklis::testing {
 
+/// What one shell command left: its exit status and its whole standard output.
+struct RunResult {
+  int status = -1;
+  std::string output;
+};
+
+/// Runs a shell command; returns its exit status and standard output.
+RunResult run_command(const std::string& command);
+/// Quotes a text for the shell.
+std::string shell_quote(const std::string& text);
+
 /// An embedded store in a fresh temporary folder, with the project's DDL, reachable through an
 /// ODBC data source of its own (the folder's odbc.ini, made the user data sources of the process).
 class TempStore {
