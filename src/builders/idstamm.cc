@@ -9,7 +9,7 @@
 #include "queries/class_resolution.h"
 #include "queries/lookups.h"
 #include "queries/zone_checks.h"
-#include "run/output.h"
+#include "base/output.h"
 
 namespace varnoklis {
 

@@ -10,7 +10,7 @@
 #include "queries/class_resolution.h"
 #include "queries/day_balances.h"
 #include "queries/lookups.h"
-#include "run/output.h"
+#include "base/output.h"
 
 namespace varnoklis {
 

@@ -13,7 +13,7 @@
 #include "queries/lookups.h"
 #include "queries/vacation.h"
 #include "queries/zone_checks.h"
-#include "run/output.h"
+#include "base/output.h"
 
 namespace varnoklis {
 

@@ -11,7 +11,7 @@
 #include "queries/class_resolution.h"
 #include "queries/day_balances.h"
 #include "queries/display_texts.h"
-#include "run/output.h"
+#include "base/output.h"
 
 namespace varnoklis {
 

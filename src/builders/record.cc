@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "db/staging.h"
-#include "run/output.h"
+#include "base/output.h"
 
 namespace varnoklis {
 

@@ -1,6 +1,6 @@
 #include "queries/display_texts.h"
 
-#include "run/output.h"
+#include "base/output.h"
 
 namespace varnoklis {
 

@@ -10,7 +10,7 @@
 #include <utility>
 
 #include "db/staging.h"
-#include "run/output.h"
+#include "base/output.h"
 
 namespace varnoklis {
 

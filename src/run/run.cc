@@ -12,7 +12,7 @@
 #include "db/staging.h"
 #include "db/text.h"
 #include "run/download_file.h"
-#include "run/output.h"
+#include "base/output.h"
 #include "run/path_lock.h"
 
 namespace varnoklis {
