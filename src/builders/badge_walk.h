@@ -23,7 +23,9 @@ void walk_badges(Session& session, std::string_view schema, BadgeRow& row, Build
   int fetched = 0;
   while ((fetched = badges.fetch(row)) == 0) {
     ++counts.read;
+    session.set_badge(row.badge_number);
     handle();
+    session.clear_badge();
     row.clear();
   }
   if (fetched != 100) counts.records_missing = true;

@@ -12,13 +12,20 @@ const SqlText kAllSchemasSql = {
     "OR MndSta IS NULL) ",
     {}};
 
+namespace {
+
+const Purpose kLinkedSchemas{"Mandanten des Terminals lesen"};
+const Purpose kAllSchemas{"Mandanten lesen"};
+
+}  // namespace
+
 int SchemaList::open_linked(Session& session, std::string_view terminal) {
-  return cursor_.open(session, fill(kLinkedSchemasSql, session.dialect(), {terminal}),
+  return cursor_.open(session, kLinkedSchemas, fill(kLinkedSchemasSql, session.dialect(), {terminal}),
                       {text_column(kSchemaCapacity)});
 }
 
 int SchemaList::open_all(Session& session) {
-  return cursor_.open(session, fill(kAllSchemasSql, session.dialect(), {}),
+  return cursor_.open(session, kAllSchemas, fill(kAllSchemasSql, session.dialect(), {}),
                       {text_column(kSchemaCapacity)});
 }
 

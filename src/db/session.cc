@@ -3,6 +3,7 @@
 #include <cstring>
 #include <system_error>
 
+#include "base/output.h"
 #include "db/statement.h"
 
 namespace varnoklis {
@@ -21,6 +22,9 @@ std::string quoted_identifier(std::string_view name) {
 std::string quoted_literal(std::string_view value) {
   return fill("'%s'", {value});
 }
+
+const Purpose kStoreSetup{"Datenbank KvxCore anbinden"};
+const Purpose kClientFile{"Mandantendatei anbinden"};
 
 // A schema name becomes a file name of the store; it must not lead out of the store's folder.
 bool usable_as_file_name(std::string_view name) {
@@ -53,8 +57,27 @@ int Session::connect(const std::string& data_source, const std::string& user,
   return dialect_ == Dialect::Sqlite ? attach_store() : 0;
 }
 
-int Session::run(const std::string& text) {
-  Statement statement(*this);
+bool Session::count_statement(Diagnostics& diag) {
+  ++statements_sent_;
+  return fault_hook_ && fault_hook_(FaultPoint::Execute, statements_sent_, diag);
+}
+
+bool Session::count_fetch(Diagnostics& diag) {
+  ++fetches_;
+  return fault_hook_ && fault_hook_(FaultPoint::Fetch, fetches_, diag);
+}
+
+void Session::report_failure(std::string_view what, const Diagnostics& diag) {
+  ++failures_;
+  print("%s", failure_line(what, badge_, diag).c_str());
+}
+
+void Session::report_retry(std::string_view what, const Diagnostics& diag, int next_attempt) {
+  print("%s", retry_line(what, badge_, diag, next_attempt).c_str());
+}
+
+int Session::run(std::string_view what, const std::string& text) {
+  Statement statement(*this, {what});
   if (!statement.allocated()) return -1;
   return statement.execute(text) == Outcome::Error ? error_code(diagnostics_) : 0;
 }
@@ -64,7 +87,7 @@ int Session::run(const std::string& text) {
 int Session::attach_store() {
   std::string file;
   {
-    Statement statement(*this);
+    Statement statement(*this, kStoreSetup);
     if (statement.query_one("SELECT file FROM pragma_database_list WHERE name = 'main'",
                             {text_column(1000)}, ExecError::NativeNumber) != 0) {
       return -1;
@@ -73,32 +96,32 @@ int Session::attach_store() {
   }
   if (file.empty()) return -1;
   store_folder_ = std::filesystem::path(file).parent_path();
-  if (run("ATTACH DATABASE " + quoted_literal(file) + " AS KvxCore") != 0) return -1;
+  if (run(kStoreSetup.what, "ATTACH DATABASE " + quoted_literal(file) + " AS KvxCore") != 0) return -1;
   // An attached file starts with SQLite's own synchronous setting, not the one the data source
   // gave the main file; the staging rows are written through this attachment.
   std::int32_t synchronous = 2;
   {
-    Statement statement(*this);
+    Statement statement(*this, kStoreSetup);
     if (statement.query_one("PRAGMA main.synchronous", {long_column()}, ExecError::NativeNumber) ==
         0) {
       synchronous = statement.integer(1);
     }
   }
-  return run("PRAGMA KvxCore.synchronous = " + std::to_string(synchronous)) == 0 ? 0 : -1;
+  return run(kStoreSetup.what, "PRAGMA KvxCore.synchronous = " + std::to_string(synchronous)) == 0 ? 0 : -1;
 }
 
 int Session::switch_schema(std::string_view name) {
   schema_ = std::string(name);
   if (dialect_ != Dialect::Sqlite) return 0;
   if (!attached_client_.empty()) {
-    if (run("DETACH DATABASE " + quoted_identifier(attached_client_)) != 0) return -2;
+    if (run(kClientFile.what, "DETACH DATABASE " + quoted_identifier(attached_client_)) != 0) return -2;
     attached_client_.clear();
   }
   if (!usable_as_file_name(schema_)) return -1;
   std::filesystem::path file = store_folder_ / (schema_ + ".db");
   std::error_code error;
   if (!std::filesystem::is_regular_file(file, error)) return -1;
-  if (run("ATTACH DATABASE " + quoted_literal(file.string()) + " AS " +
+  if (run(kClientFile.what, "ATTACH DATABASE " + quoted_literal(file.string()) + " AS " +
           quoted_identifier(schema_)) != 0) {
     return -2;
   }

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "db/failure.h"
 #include "db/odbc.h"
 #include "db/sql_text.h"
 
@@ -39,14 +40,29 @@ class Session {
   /// The folder of the embedded store (empty with SQL Server).
   const std::filesystem::path& store_folder() const { return store_folder_; }
 
-  /// Number of statements executed so far.
+  /// Number of statements executed so far (every attempt counts).
   std::uint64_t statements_sent() const { return statements_sent_; }
-  /// Counts one executed statement.
-  void count_statement() { ++statements_sent_; }
+  /// Counts one executed statement; true when the fault hook makes it fail (diag then filled).
+  bool count_statement(Diagnostics& diag);
+  /// Counts one fetch; true when the fault hook makes it fail (diag then filled).
+  bool count_fetch(Diagnostics& diag);
+  /// Installs the test seam that makes chosen executions or fetches fail.
+  void set_fault_hook(FaultHook hook) { fault_hook_ = std::move(hook); }
+
+  /// Names the badge whose statements run now, for failure reports.
+  void set_badge(std::string_view badge) { badge_.assign(badge); }
+  /// No badge is being handled any longer.
+  void clear_badge() { badge_.clear(); }
+  /// Reports a failed statement once and counts it.
+  void report_failure(std::string_view what, const Diagnostics& diag);
+  /// Reports that a transiently failed statement is tried again as attempt `next_attempt`.
+  void report_retry(std::string_view what, const Diagnostics& diag, int next_attempt);
+  /// Number of statements that failed for good in this run.
+  std::uint64_t failures() const { return failures_; }
 
  private:
   int attach_store();
-  int run(const std::string& text);
+  int run(std::string_view what, const std::string& text);
 
   EnvHandle environment_;
   ConnectionHandle connection_;
@@ -56,6 +72,10 @@ class Session {
   std::filesystem::path store_folder_;
   Diagnostics diagnostics_;
   std::uint64_t statements_sent_ = 0;
+  std::uint64_t fetches_ = 0;
+  std::uint64_t failures_ = 0;
+  std::string badge_;
+  FaultHook fault_hook_;
 };
 
 }  // namespace varnoklis

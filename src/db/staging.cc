@@ -8,15 +8,23 @@ const SqlText kStageRecordSql = {
 const SqlText kReadBackSql = {
     "SELECT TmpStr  FROM  KVXCore.Kvx999Tmp  WHERE TmpUsr = '%s'  ORDER BY TmpUsr, TmpStr ", {}};
 
+namespace {
+
+const Purpose kClearing{"Tab. Kvx999Tmp loeschen"};
+const Purpose kStaging{"Tab. Kvx999Tmp einfuegen"};
+const Purpose kReadingBack{"Tab. Kvx999Tmp lesen"};
+
+}  // namespace
+
 int clear_staging(Session& session, std::string_view path) {
-  Statement statement(session);
+  Statement statement(session, kClearing);
   if (!statement.allocated()) return -1;
   Outcome outcome = statement.execute(fill(kClearStagingSql, session.dialect(), {path}));
   return outcome == Outcome::Error ? -1 : 0;
 }
 
 int stage_record(Session& session, std::string_view path, std::string_view record) {
-  Statement statement(session);
+  Statement statement(session, kStaging);
   if (!statement.allocated()) return -1;
   Outcome outcome = statement.execute(fill(kStageRecordSql, session.dialect(), {path, record}));
   return outcome == Outcome::Error ? error_code(session.diagnostics()) : 0;
@@ -42,7 +50,7 @@ int ReadBack::open(Session& session, std::string_view path) {
   page_rows_ = 0;
   last_row_.clear();
   if (!paged_) {
-    return cursor_.open(session, fill(kReadBackSql, session.dialect(), {path}),
+    return cursor_.open(session, kReadingBack, fill(kReadBackSql, session.dialect(), {path}),
                         {text_column(kRecordCapacity)});
   }
   return open_next_page();
@@ -54,7 +62,7 @@ int ReadBack::open_next_page() {
                                        : fill(kReadBackNextPageSql, Dialect::Sqlite,
                                               {path_, last_row_, last_row_, page});
   page_rows_ = 0;
-  return cursor_.open(*session_, text, {text_column(kRecordCapacity), text_column(20)});
+  return cursor_.open(*session_, kReadingBack, text, {text_column(kRecordCapacity), text_column(20)});
 }
 
 int ReadBack::fetch(std::string& record) {

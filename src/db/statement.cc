@@ -1,13 +1,19 @@
 #include "db/statement.h"
 
 #include <cstring>
+#include <thread>
 
 #include "db/text.h"
 
 namespace varnoklis {
 
-Statement::Statement(Session& session) : session_(session) {
-  handle_.allocate(session.connection());
+Statement::Statement(Session& session, Purpose purpose) : session_(session), purpose_(purpose) {
+  if (SQL_SUCCEEDED(handle_.allocate(session.connection()))) return;
+  Diagnostics diag;
+  if (session.connection() != SQL_NULL_HANDLE) {
+    read_diagnostics(SQL_HANDLE_DBC, session.connection(), diag);
+  }
+  session_.report_failure(purpose_.what, diag);
 }
 
 void Statement::set_cursor_attributes() {
@@ -18,12 +24,29 @@ void Statement::set_cursor_attributes() {
 }
 
 Outcome Statement::execute(const std::string& text) {
-  session_.count_statement();
+  for (int attempt = 1;; ++attempt) {
+    Outcome outcome = execute_once(text);
+    if (outcome != Outcome::Error) return outcome;
+    const Diagnostics& diag = session_.diagnostics();
+    if (attempt == kStatementAttempts || !transient(diag, session_.dialect())) {
+      session_.report_failure(purpose_.what, diag);
+      return outcome;
+    }
+    session_.report_retry(purpose_.what, diag, attempt + 1);
+    std::this_thread::sleep_for(retry_pause(attempt + 1));
+    SQLFreeStmt(handle_.get(), SQL_CLOSE);
+  }
+}
+
+Outcome Statement::execute_once(const std::string& text) {
+  Diagnostics& diag = session_.diagnostics();
+  if (session_.count_statement(diag)) return Outcome::Error;
   SQLRETURN rc = SQLExecDirect(
       handle_.get(), reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.c_str())), SQL_NTS);
   // A statement that changes no row reports "no data"; it still ran.
   if (rc == SQL_NO_DATA) return Outcome::NoData;
-  return check(rc, SQL_HANDLE_STMT, handle_.get(), &session_.diagnostics());
+  if (rc == SQL_ERROR || rc == SQL_INVALID_HANDLE) read_diagnostics(SQL_HANDLE_STMT, handle_.get(), diag);
+  return check(rc, SQL_HANDLE_STMT, handle_.get(), nullptr);
 }
 
 bool Statement::bind(std::initializer_list<Column> columns) {
@@ -48,8 +71,18 @@ bool Statement::bind(std::initializer_list<Column> columns) {
 
 Outcome Statement::fetch() {
   for (std::size_t i = 0; i < columns_; ++i) bound_[i].indicator = SQL_NULL_DATA;
-  last_fetch_ = SQLFetch(handle_.get());
-  return check(last_fetch_, SQL_HANDLE_STMT, handle_.get(), nullptr);
+  Diagnostics& diag = session_.diagnostics();
+  if (session_.count_fetch(diag)) {
+    last_fetch_ = SQL_ERROR;
+  } else {
+    last_fetch_ = SQLFetch(handle_.get());
+    if (last_fetch_ == SQL_ERROR || last_fetch_ == SQL_INVALID_HANDLE) {
+      read_diagnostics(SQL_HANDLE_STMT, handle_.get(), diag);
+    }
+  }
+  Outcome outcome = check(last_fetch_, SQL_HANDLE_STMT, handle_.get(), nullptr);
+  if (outcome == Outcome::Error) session_.report_failure(purpose_.what, diag);
+  return outcome;
 }
 
 int Statement::query_one(const std::string& text, std::initializer_list<Column> columns,
@@ -99,9 +132,10 @@ double Statement::real(int column) const {
   return value;
 }
 
-int Cursor::open(Session& session, const std::string& text, std::initializer_list<Column> columns) {
+int Cursor::open(Session& session, Purpose purpose, const std::string& text,
+                 std::initializer_list<Column> columns) {
   statement_.reset();
-  statement_.emplace(session);
+  statement_.emplace(session, purpose);
   if (!statement_->allocated()) {
     statement_.reset();
     return -1;

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "db/failure.h"
 #include "db/odbc.h"
 #include "db/session.h"
 
@@ -35,11 +36,13 @@ inline Column double_column() {
 enum class ExecError { MinusOne, NativeNumber };
 
 /// One statement on the session's connection, with its bound result columns. A NULL column reads
-/// as empty text or 0; a text longer than its column arrives cut to the column width.
+/// as empty text or 0; a text longer than its column arrives cut to the column width. Every
+/// failure (allocation, execution, fetch) is reported once through the session, named by the
+/// statement's purpose; a transient execution failure is tried again first.
 class Statement {
  public:
   /// Allocates a statement on the session's connection; `allocated()` tells whether it worked.
-  explicit Statement(Session& session);
+  Statement(Session& session, Purpose purpose);
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
 
@@ -47,11 +50,12 @@ class Statement {
   bool allocated() const { return static_cast<bool>(handle_); }
   /// Sets the cursor attributes of the query helpers: forward-only, lock concurrency.
   void set_cursor_attributes();
-  /// Executes `text` directly; on an error the session's diagnostics are filled.
+  /// Executes `text` directly, up to three attempts when it fails transiently; on an error the
+  /// session's diagnostics are filled and the failure is reported.
   Outcome execute(const std::string& text);
   /// Binds the result columns 1 to n; false when they do not fit the statement's buffer.
   bool bind(std::initializer_list<Column> columns);
-  /// Fetches the next row into the bound columns.
+  /// Fetches the next row into the bound columns; a failure is reported.
   Outcome fetch();
   /// The ODBC result of the last fetch (SQL_SUCCESS_WITH_INFO for a cut text, SQL_NO_DATA, ...).
   SQLRETURN last_fetch_result() const { return last_fetch_; }
@@ -81,8 +85,10 @@ class Statement {
   static constexpr std::size_t kBufferSize = 1024;
 
   const Bound& bound(int column) const { return bound_[static_cast<std::size_t>(column - 1)]; }
+  Outcome execute_once(const std::string& text);
 
   Session& session_;
+  Purpose purpose_;
   StatementHandle handle_;
   std::array<Bound, kMaxColumns> bound_{};
   std::size_t columns_ = 0;
@@ -96,7 +102,8 @@ class Cursor {
  public:
   /// Allocates, sets the cursor attributes and executes `text`, then binds `columns`.
   /// 0 when open, -1 when no statement could be allocated, else the native error number.
-  int open(Session& session, const std::string& text, std::initializer_list<Column> columns);
+  int open(Session& session, Purpose purpose, const std::string& text,
+           std::initializer_list<Column> columns);
   /// Fetches the next row; Error when no cursor is open.
   Outcome fetch();
   /// Frees the statement, if one is held.

@@ -39,6 +39,7 @@ const SqlText kBadgeCursorSql = {
 
 namespace {
 
+const Purpose kBadges{"Ausweise lesen"};
 constexpr std::size_t kBadgeWidth = 50;
 constexpr std::size_t kDateWidth = 14;
 constexpr std::size_t kPersonWidth = 8;
@@ -62,7 +63,7 @@ void put_class(std::string& slot, std::string_view text) {
 
 int BadgeCursor::open(Session& session, std::string_view schema) {
   return cursor_.open(
-      session, fill(kBadgeCursorSql, session.dialect(), {schema}),
+      session, kBadges, fill(kBadgeCursorSql, session.dialect(), {schema}),
       {text_column(kBadgeWidth), text_column(kDateWidth), text_column(kDateWidth),
        text_column(kPersonWidth), text_column(kClassWidth), text_column(kGroupWidth),
        text_column(kSpareWidth), long_column(), text_column(kLocationWidth)});

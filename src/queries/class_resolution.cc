@@ -196,6 +196,7 @@ constexpr std::size_t kClassWidth = 5;
 // How one stage reads and where its leading column goes.
 struct Stage {
   const SqlText& sql;
+  Purpose purpose;
   int client_tables;                 // how many tables the statement qualifies with the schema
   std::size_t lead_width;            // 0: the statement selects no leading column
   std::string BadgeRow::*lead_slot;  // where the leading column goes, or nullptr
@@ -215,7 +216,7 @@ std::string stage_text(const Stage& stage, const Session& session, std::string_v
 }
 
 int run_stage(Session& session, BadgeRow& row, const Stage& stage, std::string_view key) {
-  Statement statement(session);
+  Statement statement(session, stage.purpose);
   std::string text = stage_text(stage, session, key);
   int rc =
       stage.lead_width == 0
@@ -239,12 +240,13 @@ int run_stage(Session& session, BadgeRow& row, const Stage& stage, std::string_v
   return 0;
 }
 
-const Stage kByGroup{kClassByGroupSql, 1, 5, &BadgeRow::badge_group, true};
-const Stage kByCostCentre{kClassByCostCentreSql, 2, 30, &BadgeRow::cost_centre, true};
-const Stage kByCostCentreTable{kClassByCostCentreTableSql, 3, 0, nullptr, true};
-const Stage kByDepartment{kClassByDepartmentSql, 2, 15, &BadgeRow::department, true};
-const Stage kByDepartmentList{kClassByDepartmentListSql, 3, 0, nullptr, true};
-const Stage kByPersonEntries{kClassByPersonEntriesSql, 2, 0, nullptr, false};
+const Stage kByGroup{kClassByGroupSql, {"Klasse der Ausweisgruppe lesen", true}, 1, 5, &BadgeRow::badge_group, true};
+const Stage kByCostCentre{kClassByCostCentreSql, {"Klasse der Kostenstelle lesen"}, 2, 30, &BadgeRow::cost_centre, true};
+const Stage kByCostCentreTable{kClassByCostCentreTableSql,
+                               {"Klasse aus Kostenstellentabelle lesen"}, 3, 0, nullptr, true};
+const Stage kByDepartment{kClassByDepartmentSql, {"Klasse der Abteilung lesen"}, 2, 15, &BadgeRow::department, true};
+const Stage kByDepartmentList{kClassByDepartmentListSql, {"Klasse aus Abteilungsliste lesen"}, 3, 0, nullptr, true};
+const Stage kByPersonEntries{kClassByPersonEntriesSql, {"Klasse der Person lesen"}, 2, 0, nullptr, false};
 
 }  // namespace
 

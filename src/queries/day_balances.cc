@@ -24,8 +24,14 @@ const SqlText kDayBalancesSql = {
     "'%s'  AND   TGBZTR = 1  AND   TGBDTM = date('now','localtime','-1 day')  AND TGBPNR = "
     "PNRNUM  AND ((PnrSta <> 4 AND PnrSta <> 8) OR PnrSta IS NULL) "};
 
+namespace {
+
+const Purpose kDayBalances{"Tagessalden lesen"};
+
+}  // namespace
+
 int read_day_balances(Session& session, BadgeRow& row) {
-  Statement statement(session);
+  Statement statement(session, kDayBalances);
   const std::string& schema = session.schema();
   int result = statement.query_one(
       fill(kDayBalancesSql, session.dialect(), {schema, schema, row.person_number}),

@@ -33,6 +33,10 @@ const SqlText kPersonDisplayCodeSql = {
 
 namespace {
 
+const Purpose kTerminalLines{"Anzeigetexte des Terminals lesen", true};
+const Purpose kTerminalCodes{"Anzeigewerte des Terminals lesen", true};
+const Purpose kPersonLines{"Anzeigetexte der Person lesen"};
+const Purpose kPersonCodes{"Anzeigewerte der Person lesen"};
 constexpr std::size_t kCaptionColumnWidth = 40;
 constexpr std::size_t kCaptionWidth = kLabelWidth - 1;
 constexpr std::size_t kCodeWidth = 10;
@@ -85,7 +89,7 @@ int DisplayTexts::open(Session& session, Source source, std::string_view key, co
   std::string text = source == Source::Terminal
                          ? fill(sql, session.dialect(), {key_})
                          : fill(sql, session.dialect(), {session.schema(), key_});
-  return cursor_.open(session, text,
+  return cursor_.open(session, source == Source::Terminal ? kTerminalLines : kPersonLines, text,
                       {long_column(), long_column(), text_column(kCaptionColumnWidth)});
 }
 
@@ -106,7 +110,7 @@ int DisplayTexts::fetch(DisplayText& entry) {
 
 // Runs beside the open lines cursor: the connection carries two active statements here.
 int DisplayTexts::read_code(DisplayText& entry) {
-  Statement statement(*session_);
+  Statement statement(*session_, source_ == Source::Terminal ? kTerminalCodes : kPersonCodes);
   if (!statement.allocated()) return -1;
   std::string line = std::to_string(entry.line);
   bool terminal = source_ == Source::Terminal;

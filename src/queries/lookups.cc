@@ -33,13 +33,16 @@ const SqlText kPersonSql = {
 
 namespace {
 
+const Purpose kTerminalProfile{"Terminalprofil lesen", true};
+const Purpose kLocationText{"Standort lesen"};
+const Purpose kPerson{"Person lesen"};
 constexpr std::size_t kTextWidth = 10;
 constexpr std::size_t kLocationTextLength = 3;
 
 }  // namespace
 
 int read_terminal_profile(Session& session, std::string_view terminal, TerminalProfile& profile) {
-  Statement statement(session);
+  Statement statement(session, kTerminalProfile);
   int rc =
       statement.query_one(fill(kTerminalProfileSql, session.dialect(), {terminal}),
                           {text_column(kTextWidth), text_column(kTextWidth)}, ExecError::MinusOne);
@@ -50,7 +53,7 @@ int read_terminal_profile(Session& session, std::string_view terminal, TerminalP
 }
 
 int read_location_text(Session& session, BadgeRow& row) {
-  Statement statement(session);
+  Statement statement(session, kLocationText);
   int rc = statement.query_one(fill(kLocationTextSql, session.dialect(), {row.badge_number}),
                                {text_column(kTextWidth)}, ExecError::MinusOne);
   if (rc != 0) return rc;
@@ -59,7 +62,7 @@ int read_location_text(Session& session, BadgeRow& row) {
 }
 
 int read_person(Session& session, BadgeRow& row) {
-  Statement statement(session);
+  Statement statement(session, kPerson);
   int rc = statement.query_one(
       fill(kPersonSql, session.dialect(), {session.schema(), row.person_number}),
       {long_column(), text_column(kTextWidth)}, ExecError::MinusOne);

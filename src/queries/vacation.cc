@@ -24,6 +24,8 @@ const SqlText kVacationEntitlementSql = {
 
 namespace {
 
+const Purpose kVacationAccount{"Urlaubskonto lesen"};
+const Purpose kVacationEntitlement{"Urlaubsanspruch lesen"};
 constexpr int kNoRow = 100;
 
 // The fetch part of the result: 0 for a row, else the fetch's own result.
@@ -46,7 +48,7 @@ int read_vacation(Session& session, BadgeRow& row) {
   double vtg = 0.0, rtg = 0.0, gut = 0.0, gur = 0.0, vjr = 0.0;
   int account_part = 0;
   {
-    Statement account(session);
+    Statement account(session, kVacationAccount);
     if (!account.allocated()) return -1;
     if (account.execute(fill(kVacationAccountSql, session.dialect(),
                              {schema, row.person_number})) == Outcome::Error) {
@@ -60,7 +62,7 @@ int read_vacation(Session& session, BadgeRow& row) {
       gut = account.real(4);
     }
   }
-  Statement entitlement(session);
+  Statement entitlement(session, kVacationEntitlement);
   if (!entitlement.allocated()) return -1;
   if (entitlement.execute(fill(kVacationEntitlementSql, session.dialect(),
                                {schema, schema, row.person_number})) == Outcome::Error) {

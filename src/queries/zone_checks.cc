@@ -34,12 +34,15 @@ const SqlText kType3AuthorizationCountSql = {
 
 namespace {
 
+const Purpose kReaders{"Leser lesen", true};
+const Purpose kZoneAuthorizations{"Zonenberechtigungen zaehlen", true};
+const Purpose kType3Authorizations{"Zonenberechtigungen Typ 3 zaehlen", true};
 constexpr std::size_t kZoneWidth = 5;
 constexpr long kZoneSlots = 11;
 
-int count(Session& session, const SqlText& sql, std::string_view zone, std::string_view class_code,
-          std::int32_t& result) {
-  Statement statement(session);
+int count(Session& session, const SqlText& sql, Purpose purpose, std::string_view zone,
+          std::string_view class_code, std::int32_t& result) {
+  Statement statement(session, purpose);
   int rc = statement.query_one(fill(sql, session.dialect(), {class_code, zone}), {long_column()},
                                ExecError::MinusOne);
   if (rc == 0) result = statement.integer(1);
@@ -57,7 +60,7 @@ void mark_zone_slot(BadgeRow& row, std::int32_t reader) {
 
 int ReaderCursor::open(Session& session, std::string_view terminal, long highest_reader) {
   std::string highest = std::to_string(highest_reader);
-  return cursor_.open(session, fill(kReadersSql, session.dialect(), {terminal, highest}),
+  return cursor_.open(session, kReaders, fill(kReadersSql, session.dialect(), {terminal, highest}),
                       {long_column(), text_column(kZoneWidth)});
 }
 
@@ -77,12 +80,13 @@ int ReaderCursor::fetch(std::int32_t& reader, std::string& zone) {
 
 int count_zone_authorizations(Session& session, std::string_view zone, std::string_view class_code,
                               std::int32_t& result) {
-  return count(session, kZoneAuthorizationCountSql, zone, class_code, result);
+  return count(session, kZoneAuthorizationCountSql, kZoneAuthorizations, zone, class_code, result);
 }
 
 int count_type3_authorizations(Session& session, std::string_view zone, std::string_view class_code,
                                std::int32_t& result) {
-  return count(session, kType3AuthorizationCountSql, zone, class_code, result);
+  return count(session, kType3AuthorizationCountSql, kType3Authorizations, zone, class_code,
+               result);
 }
 
 // The cursor is read to its end even after a hit, so that every reader of the terminal marks

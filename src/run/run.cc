@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "builders/builder.h"
 #include "config/config_file.h"
@@ -101,6 +102,7 @@ struct RunState {
   Parameters parameters;
   const Builder* builder = nullptr;
   bool records_missing = false;
+  bool list_failed = false;
   int visited = 0;
 };
 
@@ -137,16 +139,26 @@ void visit_schema(RunState& state, std::string name) {
   if (counts.records_missing) state.records_missing = true;
 }
 
+// Visits every schema of an opened list; false when the list could not be read to its end.
+bool visit_list(RunState& state, SchemaList& list, int opened) {
+  if (opened != 0) return false;
+  std::string name;
+  int fetched = 0;
+  while ((fetched = list.fetch(name)) == 0) visit_schema(state, name);
+  list.close();
+  return fetched == 100;
+}
+
+// Every active client is visited only when the terminal's own list visited none, also when
+// that list failed.
 void visit_schemas(RunState& state) {
   SchemaList list;
-  std::string name;
-  list.open_linked(state.session, state.parameters.terminal);
-  while (list.fetch(name) == 0) visit_schema(state, name);
-  list.close();
+  Session& session = state.session;
+  if (!visit_list(state, list, list.open_linked(session, state.parameters.terminal))) {
+    state.list_failed = true;
+  }
   if (state.visited > 0) return;
-  list.open_all(state.session);
-  while (list.fetch(name) == 0) visit_schema(state, name);
-  list.close();
+  if (!visit_list(state, list, list.open_all(session))) state.list_failed = true;
 }
 
 int write_file(RunState& state) {
@@ -156,7 +168,8 @@ int write_file(RunState& state) {
   format.line_end = state.visited > 0 && state.builder->line_end;
   switch (write_download_file(state.session, state.parameters.path, format)) {
     case WriteResult::Written:
-      return state.records_missing ? kExitRecordsMissing : kExitOk;
+      return state.records_missing || state.session.failures() > 0 ? kExitRecordsMissing
+                                                                    : kExitOk;
     case WriteResult::ReadBackFailed:
       return kExitDatabase;
     case WriteResult::OpenFailed:
@@ -180,12 +193,13 @@ struct StatementReport {
 
 }  // namespace
 
-int run(int argc, const char* const* argv) {
+int run(int argc, const char* const* argv, FaultHook fault_hook) {
   if (argc - 1 < 4) {
     print_usage(argc - 1);
     return kExitUsage;
   }
   RunState state;
+  state.session.set_fault_hook(std::move(fault_hook));
   StatementReport report{state.session};
   if (!read_parameters(argv, state.parameters)) return kExitUsage;
   state.builder = find_builder(state.parameters.keyword);
@@ -215,6 +229,13 @@ int run(int argc, const char* const* argv) {
     return kExitDatabase;
   }
   visit_schemas(state);
+  // Without any client list the run cannot tell which records belong in the file; an empty file
+  // would lock everybody out, so the previous one stays.
+  if (state.visited == 0 && state.list_failed) {
+    print("Keine Mandanten lesbar! Downloadfile %s bleibt unveraendert.\n",
+          state.parameters.path.c_str());
+    return kExitDatabase;
+  }
   return write_file(state);
 }
 

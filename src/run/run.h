@@ -1,5 +1,7 @@
 #pragma once
 
+#include "db/failure.h"
+
 namespace varnoklis {
 
 /// Exit status of a run.
@@ -7,12 +9,13 @@ enum ExitStatus : int {
   kExitOk = 0,              ///< the file holds every record the run built
   kExitUsage = 1,           ///< missing, over-long or unknown parameters; nothing done
   kExitConnect = 2,         ///< configuration unusable or connect failed; nothing done
-  kExitDatabase = 3,        ///< staging rows not cleared or not read back; file untouched
+  kExitDatabase = 3,        ///< staging rows not cleared or read back, no client list; untouched
   kExitFileNotWritten = 4,  ///< the download file could not be written; file untouched
-  kExitRecordsMissing = 5,  ///< file written, but records are missing from it
+  kExitRecordsMissing = 5,  ///< file written, but a read or insert failed: records may be wrong
 };
 
-/// Runs the whole sequence for the command line and returns the exit status.
-int run(int argc, const char* const* argv);
+/// Runs the whole sequence for the command line and returns the exit status. `fault_hook` is the
+/// test seam that makes chosen statements fail; the program itself never sets it.
+int run(int argc, const char* const* argv, FaultHook fault_hook = {});
 
 }  // namespace varnoklis

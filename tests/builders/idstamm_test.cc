@@ -91,8 +91,10 @@ TEST(IdstammFile, FailedBadgeCursorMarksRecordsMissing) {
   EXPECT_EQ(result.output,
             "Mit Datenbank verbunden! Schema: KELVANIRO\n"
             "Schema: MANDANT1\n"
+            "DB-Fehler Ausweise lesen! ErrNr: 1 SQLSTATE: HY000\n"
             "Ausweise gesamt: 0 davon in Datei gestellt: 0\n"
             "Schema: MANDANT2\n"
+            "DB-Fehler Ausweise lesen! ErrNr: 1 SQLSTATE: HY000\n"
             "Ausweise gesamt: 0 davon in Datei gestellt: 0\n");
   EXPECT_EQ(read_file(path), "");
 }

@@ -111,6 +111,7 @@ TEST_F(Qzdnl17pStore, AFailedBalanceReadKeepsTheWholeRecordWithBlankBalance) {
   ::testing::internal::CaptureStdout();
   build_qzdnl17p(fresh, "p", "T01", "MANDANT1");
   EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+            "DB-Fehler Tagessalden lesen! Ausweis: A1 ErrNr: 1 SQLSTATE: HY000\n"
             "Saldo Ermitteln. Pnr: P1 SQLCode:-1\n"
             "Ausweise gesamt: 1 davon in Datei gestellt: 1\n");
   EXPECT_EQ(staged(store_, "p"),
@@ -139,6 +140,7 @@ TEST_F(Qzdnl17pStore, ABadgeCursorThatCannotOpenMarksRecordsMissing) {
   ::testing::internal::CaptureStdout();
   BuildCounts counts = build_qzdnl17p(fresh, "p", "T01", "MANDANT1");
   EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+            "DB-Fehler Ausweise lesen! ErrNr: 1 SQLSTATE: HY000\n"
             "Ausweise gesamt: 0 davon in Datei gestellt: 0\n");
   EXPECT_TRUE(counts.records_missing);
 }

@@ -90,7 +90,7 @@ struct Plan {
 Plan explain(Session& session, const std::string& text) {
   Plan plan;
   Cursor cursor;
-  plan.executed = cursor.open(session, "EXPLAIN QUERY PLAN " + text,
+  plan.executed = cursor.open(session, {"Plan"}, "EXPLAIN QUERY PLAN " + text,
                               {long_column(), long_column(), long_column(), text_column(400)});
   if (plan.executed != 0) return plan;
   while (cursor.fetch() == Outcome::Ok) plan.details.emplace_back(cursor.row().text(4));
@@ -129,7 +129,7 @@ class QueryPlan : public ::testing::Test {
     ASSERT_EQ(session_.switch_schema("MANDANT1"), 0);
 
     // A real badge and person of the current client, so that every lookup has a row to find.
-    Statement badge(session_);
+    Statement badge(session_, {"Plan"});
     ASSERT_EQ(badge.query_one("SELECT AswNum, AswPnr FROM KvxCore.Kvx301Asw WHERE AswMnd = 1 "
                               "ORDER BY AswNum LIMIT 1",
                               {text_column(50), text_column(8)}, ExecError::NativeNumber),

@@ -15,7 +15,7 @@ TEST(Session, ConnectsToEmbeddedStoreAndReadsNullsAsEmpty) {
   store.sql("KVXCORE", "INSERT INTO Kvx113Sto (StoNum, StoKtx, StoSta) VALUES ('12', NULL, NULL);");
   Session session;
   store.connect(session);
-  Statement st(session);
+  Statement st(session, {"Test"});
   ASSERT_EQ(st.query_one("SELECT StoNum, StoKtx, StoSta FROM KvxCore.Kvx113Sto",
                          {text_column(8), text_column(3), long_column()}, ExecError::MinusOne),
             0);
@@ -44,18 +44,18 @@ TEST(Session, StatementsRunWhileACursorIsOpenAndClientFilesAreAttachedNeverCreat
   EXPECT_EQ(session.schema(), "MANDANT1");
 
   Cursor cursor;
-  ASSERT_EQ(cursor.open(session, "SELECT StoNum, StoKtx FROM KvxCore.Kvx113Sto ORDER BY StoNum",
+  ASSERT_EQ(cursor.open(session, {"Test"}, "SELECT StoNum, StoKtx FROM KvxCore.Kvx113Sto ORDER BY StoNum",
                         {text_column(8), text_column(3)}),
             0);
   std::string seen;
   while (cursor.fetch() == Outcome::Ok) {
     std::string number(cursor.row().text(1));
-    Statement inner(session);
+    Statement inner(session, {"Test"});
     int rc = inner.query_one(
         fill("SELECT PnrSpr FROM %s.Kvx300Pnr WHERE PnrNum = '%s'", {session.schema(), number}),
         {long_column()}, ExecError::MinusOne);
     seen += number + ":" + std::to_string(rc) + ":" + std::to_string(inner.integer(1)) + " ";
-    Statement insert(session);
+    Statement insert(session, {"Test"});
     ASSERT_EQ(insert.execute(fill("INSERT INTO KvxCore.Kvx999Tmp (TmpUsr, TmpStr) VALUES ('p', "
                                   "'%s')",
                                   {number})),
@@ -68,7 +68,7 @@ TEST(Session, StatementsRunWhileACursorIsOpenAndClientFilesAreAttachedNeverCreat
   EXPECT_EQ(session.switch_schema("MANDANT2"), -1);
   EXPECT_EQ(session.switch_schema("../KVXCORE"), -1);
   EXPECT_FALSE(std::filesystem::exists(store.folder() / "MANDANT2.db"));
-  Statement gone(session);
+  Statement gone(session, {"Test"});
   EXPECT_EQ(gone.query_one("SELECT COUNT(*) FROM MANDANT1.Kvx300Pnr", {long_column()},
                            ExecError::MinusOne),
             -1);

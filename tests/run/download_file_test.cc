@@ -76,7 +76,9 @@ TEST_F(DownloadFileTest, FailuresLeaveThePreviousFileAsItWas) {
   EXPECT_EQ(::testing::internal::GetCapturedStdout(),
             "Downloadfile " + missing_dir + " konnte nicht geoeffnet werden!\n" + "Downloadfile " +
                 folder + " konnte nicht geoeffnet werden!\n" +
+                "DB-Fehler Tab. Kvx999Tmp lesen! ErrNr: 1 SQLSTATE: HY000\n" +
                 "Error Tab. Kvx999Tmp lesen! ErrNr: 1 User: " + path + "\n" +
+                "DB-Fehler Tab. Kvx999Tmp lesen! ErrNr: 1 SQLSTATE: HY000\n" +
                 "Error Tab. Kvx999Tmp lesen! ErrNr: 1 User: " + path + "\n");
   EXPECT_EQ(read_file(path), "PREVIOUS");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()),

@@ -67,7 +67,8 @@ TEST(Faults, StagingRowsThatCannotBeClearedStopTheRun) {
   store.sql("KVXCORE", "UPDATE Kvx999Tmp SET TmpUsr = '" + path + "';");
   auto r = work.run({"QZDNL31P", "T01", path, "1"});
   EXPECT_EQ(r.status, kExitDatabase);
-  EXPECT_EQ(r.output, kConnected + "Error Tab. Kvx999Tmp loeschen! ErrNr: -1 User: " + path);
+  EXPECT_EQ(r.output, kConnected + "DB-Fehler Tab. Kvx999Tmp loeschen! ErrNr: 19 SQLSTATE: HY000\n" +
+                          "Error Tab. Kvx999Tmp loeschen! ErrNr: -1 User: " + path);
   EXPECT_EQ(read_file(path), "OLD");
 }
 
@@ -81,7 +82,8 @@ TEST(Faults, ReadOnlyStoreFileCannotTakeStagingRows) {
   ASSERT_EQ(::chmod((store.folder() / "KVXCORE.db").c_str(), 0444), 0);
   auto r = work.run_unprivileged({"QZDNL31P", "T01", path, "1"});
   EXPECT_EQ(r.status, kExitDatabase);
-  EXPECT_EQ(r.output, kConnected + "Error Tab. Kvx999Tmp loeschen! ErrNr: -1 User: " + path);
+  EXPECT_EQ(r.output, kConnected + "DB-Fehler Tab. Kvx999Tmp loeschen! ErrNr: 8 SQLSTATE: HY000\n" +
+                          "Error Tab. Kvx999Tmp loeschen! ErrNr: -1 User: " + path);
   EXPECT_EQ(read_file(path), "OLD");
 }
 
@@ -90,17 +92,20 @@ TEST(Faults, StoreLockedByAnotherProcessBeyondTheTimeout) {
   Workplace work(store);
   std::string path = work.file("t.dat");
   write_file(path, "OLD");
-  // Another writer holds the store's write lock for longer than the data source's timeout (2 s).
+  // Another writer holds the store's write lock for longer than the data source's timeout (2 s)
+  // lasts through all three attempts.
   std::string holder = "sqlite3 " + testing::shell_quote((store.folder() / "KVXCORE.db").string()) +
                        " 'BEGIN IMMEDIATE;' \"INSERT INTO Kvx999Tmp VALUES ('h', 'h');\""
-                       " '.shell sleep 6' 'COMMIT;' >/dev/null 2>&1 &";
+                       " '.shell sleep 20' 'COMMIT;' >/dev/null 2>&1 &";
   ASSERT_EQ(std::system(holder.c_str()), 0);
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
   auto start = std::chrono::steady_clock::now();
   auto r = work.run({"QZDNL31P", "T01", path, "1"});
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(16));
   EXPECT_EQ(r.status, kExitDatabase);
-  EXPECT_EQ(r.output, kConnected + "Error Tab. Kvx999Tmp loeschen! ErrNr: -1 User: " + path);
+  const std::string busy = "DB-Fehler Tab. Kvx999Tmp loeschen! ErrNr: 5 SQLSTATE: HY000";
+  EXPECT_EQ(r.output, kConnected + busy + " - Versuch 2 von 3\n" + busy + " - Versuch 3 von 3\n" +
+                          busy + "\nError Tab. Kvx999Tmp loeschen! ErrNr: -1 User: " + path);
   EXPECT_EQ(read_file(path), "OLD");
 }
 

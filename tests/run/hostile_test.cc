@@ -196,6 +196,7 @@ TEST(Hostile, ReadBackThatFailsLeavesTheOldFile) {
     EXPECT_EQ(r.output,
               "Mit Datenbank verbunden! Schema: KELVANIRO\nSchema: MANDANT1\n"
               "Ausweise gesamt: 3 davon in Datei gestellt: 3\n"
+              "DB-Fehler Tab. Kvx999Tmp lesen! ErrNr: 1 SQLSTATE: HY000\n"
               "Error Tab. Kvx999Tmp lesen! ErrNr: 1 User: " +
                   path + "\n");
     EXPECT_EQ(read_file(path), "OLD");

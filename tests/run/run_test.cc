@@ -119,6 +119,7 @@ TEST(Run, ClearFailureStopsTheRunAndKeepsTheFile) {
   EXPECT_EQ(r.status, kExitDatabase);
   EXPECT_EQ(r.output,
             "Mit Datenbank verbunden! Schema: KELVANIRO\n"
+            "DB-Fehler Tab. Kvx999Tmp loeschen! ErrNr: 1 SQLSTATE: HY000\n"
             "Error Tab. Kvx999Tmp loeschen! ErrNr: -1 User: " +
                 path);
   EXPECT_EQ(read_file(path), "OLD");

@@ -1,0 +1,50 @@
+#include "db/failure.h"
+
+#include <cstdio>
+
+namespace varnoklis {
+
+namespace {
+
+// The SQLite ODBC driver reports a store that stayed locked through the busy timeout as
+// SQLSTATE HY000 with SQLite's own code SQLITE_BUSY (5) as the native error.
+constexpr std::int32_t kSqliteBusy = 5;
+
+std::string report(std::string_view what, std::string_view badge, const Diagnostics& diag) {
+  std::string line = "DB-Fehler ";
+  line.append(what);
+  line += '!';
+  if (!badge.empty()) {
+    line += " Ausweis: ";
+    line.append(badge);
+  }
+  char tail[64];
+  std::snprintf(tail, sizeof tail, " ErrNr: %ld SQLSTATE: %.5s", static_cast<long>(diag.native),
+                diag.state.c_str());
+  line += tail;
+  return line;
+}
+
+}  // namespace
+
+bool transient(const Diagnostics& diag, Dialect dialect) {
+  if (diag.state == "40001" || diag.state == "HYT00") return true;
+  return dialect == Dialect::Sqlite && diag.state == "HY000" && diag.native == kSqliteBusy;
+}
+
+std::chrono::milliseconds retry_pause(int next_attempt) {
+  return std::chrono::milliseconds(next_attempt <= 2 ? 50 : 200);
+}
+
+std::string failure_line(std::string_view what, std::string_view badge, const Diagnostics& diag) {
+  return report(what, badge, diag) + "\n";
+}
+
+std::string retry_line(std::string_view what, std::string_view badge, const Diagnostics& diag,
+                       int next_attempt) {
+  char tail[48];
+  std::snprintf(tail, sizeof tail, " - Versuch %d von %d\n", next_attempt, kStatementAttempts);
+  return report(what, badge, diag) + tail;
+}
+
+}  // namespace varnoklis

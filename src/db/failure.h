@@ -1,0 +1,46 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "db/odbc.h"
+#include "db/sql_text.h"
+
+namespace varnoklis {
+
+/// What a statement reads or writes, as a failure report names it ("Leser lesen"), and whether
+/// its answer is master data that the run may ask for again and again.
+struct Purpose {
+  std::string_view what;
+  bool repeated_question = false;
+};
+
+/// Attempts in all for a statement that fails transiently.
+inline constexpr int kStatementAttempts = 3;
+
+/// Whether a failed execution is worth another attempt: a serialization failure (a deadlock
+/// victim), a timeout, or, on the embedded store, a store still locked after its busy timeout.
+bool transient(const Diagnostics& diag, Dialect dialect);
+
+/// The pause before attempt `next_attempt` (2 or 3) of a transiently failed statement.
+std::chrono::milliseconds retry_pause(int next_attempt);
+
+/// The report of a failed statement: what was read, the badge (when there is one), the native
+/// error number and the SQLSTATE, one line.
+std::string failure_line(std::string_view what, std::string_view badge, const Diagnostics& diag);
+
+/// The report of a transient failure that is tried again as attempt `next_attempt`.
+std::string retry_line(std::string_view what, std::string_view badge, const Diagnostics& diag,
+                       int next_attempt);
+
+/// Where a fault can be made to happen: the execution of a statement or the fetch of a row.
+enum class FaultPoint { Execute, Fetch };
+
+/// A test seam: asked before each execution attempt and each fetch with its ordinal in the run
+/// (1-based, per point); returning true fails that call with the diagnostics it filled.
+using FaultHook = std::function<bool(FaultPoint point, std::uint64_t ordinal, Diagnostics& diag)>;
+
+}  // namespace varnoklis
