@@ -44,6 +44,8 @@ class Session {
   std::uint64_t statements_sent() const { return statements_sent_; }
   /// Counts one executed statement; true when the fault hook makes it fail (diag then filled).
   bool count_statement(Diagnostics& diag);
+  /// Number of fetches so far.
+  std::uint64_t fetches() const { return fetches_; }
   /// Counts one fetch; true when the fault hook makes it fail (diag then filled).
   bool count_fetch(Diagnostics& diag);
   /// Installs the test seam that makes chosen executions or fetches fail.

@@ -185,8 +185,9 @@ struct StatementReport {
   const Session& session;
   ~StatementReport() {
     if (std::getenv("VARNOKLIS_STATS") != nullptr) {
-      std::fprintf(stderr, "statements: %llu\n",
-                   static_cast<unsigned long long>(session.statements_sent()));
+      std::fprintf(stderr, "statements: %llu\nfetches: %llu\n",
+                   static_cast<unsigned long long>(session.statements_sent()),
+                   static_cast<unsigned long long>(session.fetches()));
     }
   }
 };

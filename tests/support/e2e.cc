@@ -51,11 +51,18 @@ RunResult Workplace::run_unprivileged(const std::vector<std::string>& arguments)
                      shell_quote(command(arguments)));
 }
 
-std::string Workplace::command(const std::vector<std::string>& arguments) const {
+RunResult Workplace::run_faulty(const std::string& fault, const fs::path& stats,
+                               const std::vector<std::string>& arguments) const {
+  return run_command("export VARNOKLIS_STATS=1 VARNOKLIS_FAULT=" + shell_quote(fault) + "; " +
+                     command(arguments, "varnoklis-faulty") + " 2>" + shell_quote(stats.string()));
+}
+
+std::string Workplace::command(const std::vector<std::string>& arguments,
+                               const std::string& program) const {
   std::string command = "cd " + shell_quote(cwd().string()) +
                         " && ODBCINI=" + shell_quote(odbc_ini_.string()) +
                         " ODBCSYSINI=" + shell_quote(odbc_ini_.parent_path().string()) + " " +
-                        shell_quote(std::string(VARNOKLIS_BINARY_DIR) + "/varnoklis");
+                        shell_quote(std::string(VARNOKLIS_BINARY_DIR) + "/" + program);
   for (const std::string& argument : arguments) command += " " + shell_quote(argument);
   return command;
 }

@@ -18,6 +18,10 @@ class Workplace {
   void write_config(const std::vector<std::pair<std::string, std::string>>& entries) const;
   /// Runs build/varnoklis with `arguments` in the working folder.
   RunResult run(const std::vector<std::string>& arguments) const;
+  /// Runs build/varnoklis-faulty with the fault `fault` (see its source; empty: none) and
+  /// VARNOKLIS_STATS set, standard error going to `stats`.
+  RunResult run_faulty(const std::string& fault, const std::filesystem::path& stats,
+                       const std::vector<std::string>& arguments) const;
   /// Opens the working area and the store to every user, for run_unprivileged; call it before
   /// taking rights away from single files or folders.
   void open_to_unprivileged() const;
@@ -34,7 +38,8 @@ class Workplace {
   std::string file(const std::string& name) const { return (dir_.path() / name).string(); }
 
  private:
-  std::string command(const std::vector<std::string>& arguments) const;
+  std::string command(const std::vector<std::string>& arguments,
+                      const std::string& program = "varnoklis") const;
 
   TempDir dir_;
   std::filesystem::path odbc_ini_;

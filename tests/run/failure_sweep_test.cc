@@ -1,0 +1,107 @@
+// Every statement and every fetch of a run fails once, one run each; the file and the exit status
+// must always tell the truth about it.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "builders/builder_store.h"
+#include "run/run.h"
+#include "support/e2e.h"
+
+namespace varnoklis {
+namespace {
+
+using testing::read_file;
+using testing::TempStore;
+using testing::Workplace;
+using testing::write_file;
+
+constexpr const char* kPrevious = "PREVIOUS FILE";
+constexpr const char* kHardFailure = "42000:999";
+constexpr const char* kHardReport = "ErrNr: 999 SQLSTATE: 42000";
+
+std::uint64_t stat(const std::filesystem::path& stats, const std::string& name) {
+  std::string text = read_file(stats);
+  std::size_t at = text.find(name + ": ");
+  return at == std::string::npos ? 0 : std::stoull(text.substr(at + name.size() + 2));
+}
+
+class FailureSweep : public ::testing::TestWithParam<const char*> {
+ protected:
+  void SetUp() override {
+    testing::seed_two_clients(store_);
+    write_file(path_, kPrevious);
+    auto clean = work_.run_faulty("", stats_, {GetParam(), "T01", path_, "1"});
+    ASSERT_EQ(clean.status, kExitOk) << clean.output;
+    clean_file_ = read_file(path_);
+    statements_ = stat(stats_, "statements");
+    fetches_ = stat(stats_, "fetches");
+    ASSERT_GT(statements_, 10u);
+  }
+
+  testing::RunResult run(const std::string& fault) {
+    write_file(path_, kPrevious);
+    return work_.run_faulty(fault, stats_, {GetParam(), "T01", path_, "1"});
+  }
+
+  TempStore store_;
+  Workplace work_{store_};
+  std::string path_ = work_.file("sweep.dat");
+  std::filesystem::path stats_ = work_.root() / "stats.txt";
+  std::string clean_file_;
+  std::uint64_t statements_ = 0;
+  std::uint64_t fetches_ = 0;
+};
+
+TEST_P(FailureSweep, NoFailurePassesSilently) {
+  int by_status[6] = {};
+  for (const char* point : {"execute", "fetch"}) {
+    std::uint64_t count = std::string(point) == "execute" ? statements_ : fetches_;
+    for (std::uint64_t k = 1; k <= count; ++k) {
+      std::string fault = std::string(point) + ":" + std::to_string(k) + ":" + kHardFailure;
+      auto r = run(fault);
+      SCOPED_TRACE(fault + "\n" + r.output);
+      ASSERT_GE(r.status, kExitConnect) << "a failure ended as complete or as a usage error";
+      ASSERT_LE(r.status, kExitRecordsMissing);
+      ++by_status[r.status];
+      EXPECT_NE(r.output.find(kHardReport), std::string::npos);
+      if (r.status == kExitRecordsMissing) {
+        EXPECT_NE(read_file(path_), kPrevious);
+      } else {
+        EXPECT_EQ(read_file(path_), kPrevious);
+      }
+    }
+  }
+  std::printf("%s: %llu statements, %llu fetches; previous file kept %d, incomplete %d\n",
+              GetParam(), static_cast<unsigned long long>(statements_),
+              static_cast<unsigned long long>(fetches_), by_status[2] + by_status[3] + by_status[4], by_status[5]);
+}
+
+// A deadlock victim or a timeout that clears within three attempts leaves the run complete; one
+// that outlasts them is a failure like any other.
+TEST_P(FailureSweep, TransientFailuresAreTriedAgain) {
+  for (std::uint64_t k : {std::uint64_t{1}, statements_ / 2, statements_}) {
+    for (const char* state : {"40001:1205", "HYT00:0"}) {
+      for (int times : {1, 2, 3}) {
+        std::string fault =
+            "execute:" + std::to_string(k) + ":" + state + ":" + std::to_string(times);
+        auto r = run(fault);
+        SCOPED_TRACE(fault + "\n" + r.output);
+        EXPECT_NE(r.output.find(" - Versuch 2 von 3\n"), std::string::npos);
+        if (times < 3) {
+          EXPECT_EQ(r.status, kExitOk);
+          EXPECT_EQ(read_file(path_), clean_file_);
+        } else {
+          EXPECT_GE(r.status, kExitConnect);
+        }
+      }
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryDownloadFunction, FailureSweep,
+                         ::testing::Values("QZDNL17P", "QZDNL18P", "QZDNL31P", "QZDNL60P",
+                                           "IDSTAMM"));
+
+}  // namespace
+}  // namespace varnoklis
