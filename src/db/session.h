@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "db/answer_memory.h"
 #include "db/failure.h"
 #include "db/odbc.h"
 #include "db/sql_text.h"
@@ -44,6 +45,17 @@ class Session {
   std::uint64_t statements_sent() const { return statements_sent_; }
   /// Counts one executed statement; true when the fault hook makes it fail (diag then filled).
   bool count_statement(Diagnostics& diag);
+  /// Whether repeated questions are answered from memory (on unless switched off).
+  bool remembering() const { return remembering_; }
+  /// Switches answering repeated questions from memory on or off.
+  void set_remembering(bool on) { remembering_ = on; }
+  /// The answers remembered so far.
+  AnswerMemory& memory() { return memory_; }
+  /// Number of statements answered from memory instead of being sent.
+  std::uint64_t remembered() const { return remembered_; }
+  /// Counts one statement answered from memory.
+  void count_remembered() { ++remembered_; }
+
   /// Number of fetches so far.
   std::uint64_t fetches() const { return fetches_; }
   /// Counts one fetch; true when the fault hook makes it fail (diag then filled).
@@ -76,6 +88,9 @@ class Session {
   std::uint64_t statements_sent_ = 0;
   std::uint64_t fetches_ = 0;
   std::uint64_t failures_ = 0;
+  std::uint64_t remembered_ = 0;
+  bool remembering_ = true;
+  AnswerMemory memory_;
   std::string badge_;
   FaultHook fault_hook_;
 };

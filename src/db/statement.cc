@@ -1,5 +1,6 @@
 #include "db/statement.h"
 
+#include <algorithm>
 #include <cstring>
 #include <thread>
 
@@ -8,15 +9,37 @@
 namespace varnoklis {
 
 Statement::Statement(Session& session, Purpose purpose) : session_(session), purpose_(purpose) {
-  if (SQL_SUCCEEDED(handle_.allocate(session.connection()))) return;
+  if (remembers()) {
+    deferred_ = true;
+    return;
+  }
+  allocate();
+}
+
+Statement::~Statement() {
+  if (recording_) finish_recording();
+}
+
+bool Statement::allocate() {
+  deferred_ = false;
+  if (SQL_SUCCEEDED(handle_.allocate(session_.connection()))) {
+    if (cursor_attributes_) apply_cursor_attributes();
+    return true;
+  }
   Diagnostics diag;
-  if (session.connection() != SQL_NULL_HANDLE) {
-    read_diagnostics(SQL_HANDLE_DBC, session.connection(), diag);
+  if (session_.connection() != SQL_NULL_HANDLE) {
+    read_diagnostics(SQL_HANDLE_DBC, session_.connection(), diag);
   }
   session_.report_failure(purpose_.what, diag);
+  return false;
 }
 
 void Statement::set_cursor_attributes() {
+  cursor_attributes_ = true;
+  if (handle_) apply_cursor_attributes();
+}
+
+void Statement::apply_cursor_attributes() {
   SQLSetStmtAttr(handle_.get(), SQL_ATTR_CURSOR_SCROLLABLE,
                  reinterpret_cast<SQLPOINTER>(SQL_NONSCROLLABLE), SQL_IS_INTEGER);
   SQLSetStmtAttr(handle_.get(), SQL_ATTR_CONCURRENCY, reinterpret_cast<SQLPOINTER>(SQL_CONCUR_LOCK),
@@ -24,6 +47,22 @@ void Statement::set_cursor_attributes() {
 }
 
 Outcome Statement::execute(const std::string& text) {
+  if (!remembers()) return send(text);
+  replay_ = session_.memory().find(text);
+  text_ = text;
+  if (replay_ != nullptr) {
+    replay_row_ = 0;
+    session_.count_remembered();
+    return Outcome::Ok;
+  }
+  if (deferred_ && !allocate()) return Outcome::Error;
+  Outcome outcome = send(text);
+  recording_ = outcome == Outcome::Ok;
+  answer_ = Answer{};
+  return outcome;
+}
+
+Outcome Statement::send(const std::string& text) {
   for (int attempt = 1;; ++attempt) {
     Outcome outcome = execute_once(text);
     if (outcome != Outcome::Error) return outcome;
@@ -45,12 +84,22 @@ Outcome Statement::execute_once(const std::string& text) {
       handle_.get(), reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.c_str())), SQL_NTS);
   // A statement that changes no row reports "no data"; it still ran.
   if (rc == SQL_NO_DATA) return Outcome::NoData;
-  if (rc == SQL_ERROR || rc == SQL_INVALID_HANDLE) read_diagnostics(SQL_HANDLE_STMT, handle_.get(), diag);
+  if (rc == SQL_ERROR || rc == SQL_INVALID_HANDLE) {
+    read_diagnostics(SQL_HANDLE_STMT, handle_.get(), diag);
+  }
   return check(rc, SQL_HANDLE_STMT, handle_.get(), nullptr);
 }
 
 bool Statement::bind(std::initializer_list<Column> columns) {
   if (columns.size() > kMaxColumns) return false;
+  // A remembered answer serves only the columns it was fetched with; any other binding asks
+  // the database.
+  if (replay_ != nullptr &&
+      !std::equal(columns.begin(), columns.end(), replay_->layout.begin(), replay_->layout.end())) {
+    replay_ = nullptr;
+    broken_ = (deferred_ && !allocate()) || send(text_) == Outcome::Error;
+  }
+  if (recording_) answer_.layout.assign(columns.begin(), columns.end());
   std::size_t offset = 0;
   columns_ = 0;
   for (const Column& column : columns) {
@@ -62,15 +111,23 @@ bool Statement::bind(std::initializer_list<Column> columns) {
     SQLSMALLINT type = column.kind == Column::Text   ? SQL_C_CHAR
                        : column.kind == Column::Long ? SQL_C_SLONG
                                                      : SQL_C_DOUBLE;
-    SQLBindCol(handle_.get(), static_cast<SQLUSMALLINT>(columns_), type, buffer_.data() + offset,
-               static_cast<SQLLEN>(size), &b.indicator);
+    if (handle_) {
+      SQLBindCol(handle_.get(), static_cast<SQLUSMALLINT>(columns_), type, buffer_.data() + offset,
+                 static_cast<SQLLEN>(size), &b.indicator);
+    }
     offset += (size + 7) / 8 * 8;
   }
+  used_ = offset;
   return true;
 }
 
 Outcome Statement::fetch() {
   for (std::size_t i = 0; i < columns_; ++i) bound_[i].indicator = SQL_NULL_DATA;
+  if (replay_ != nullptr) return fetch_remembered();
+  if (broken_) {
+    last_fetch_ = SQL_ERROR;
+    return Outcome::Error;
+  }
   Diagnostics& diag = session_.diagnostics();
   if (session_.count_fetch(diag)) {
     last_fetch_ = SQL_ERROR;
@@ -82,7 +139,55 @@ Outcome Statement::fetch() {
   }
   Outcome outcome = check(last_fetch_, SQL_HANDLE_STMT, handle_.get(), nullptr);
   if (outcome == Outcome::Error) session_.report_failure(purpose_.what, diag);
+  if (recording_) record(outcome);
   return outcome;
+}
+
+Outcome Statement::fetch_remembered() {
+  if (replay_row_ == replay_->rows.size()) {
+    last_fetch_ = SQL_NO_DATA;
+    return Outcome::NoData;
+  }
+  const RememberedRow& row = replay_->rows[replay_row_++];
+  std::memcpy(buffer_.data(), row.bytes.data(), row.bytes.size());
+  for (std::size_t i = 0; i < columns_; ++i) bound_[i].indicator = row.indicators[i];
+  last_fetch_ = row.result;
+  return Outcome::Ok;
+}
+
+// Only a complete answer is remembered: every row up to "no data", none after a failure.
+void Statement::record(Outcome outcome) {
+  if (outcome == Outcome::Error) {
+    recording_ = false;
+    return;
+  }
+  if (outcome == Outcome::NoData) {
+    recording_ = false;
+    session_.memory().keep(std::move(text_), std::move(answer_));
+    return;
+  }
+  RememberedRow& row = answer_.rows.emplace_back();
+  row.result = last_fetch_;
+  row.bytes.assign(buffer_.data(), used_);
+  row.indicators.resize(columns_);
+  for (std::size_t i = 0; i < columns_; ++i) row.indicators[i] = bound_[i].indicator;
+}
+
+// A caller that stopped before the end (a single-row query, the first reader) leaves rows of
+// the result unread; they are read here, outside the run's own fetches, so that the answer is
+// whole. Anything but a clean end keeps the answer out of memory.
+void Statement::finish_recording() {
+  for (;;) {
+    for (std::size_t i = 0; i < columns_; ++i) bound_[i].indicator = SQL_NULL_DATA;
+    last_fetch_ = SQLFetch(handle_.get());
+    if (last_fetch_ == SQL_SUCCESS || last_fetch_ == SQL_SUCCESS_WITH_INFO) {
+      record(Outcome::Ok);
+      continue;
+    }
+    if (last_fetch_ == SQL_NO_DATA) record(Outcome::NoData);
+    recording_ = false;
+    return;
+  }
 }
 
 int Statement::query_one(const std::string& text, std::initializer_list<Column> columns,

@@ -7,30 +7,12 @@
 #include <string>
 #include <string_view>
 
+#include "db/answer_memory.h"
 #include "db/failure.h"
 #include "db/odbc.h"
 #include "db/session.h"
 
 namespace varnoklis {
-
-/// One result column to bind: text of `width` characters, a 32-bit integer, or a double.
-struct Column {
-  enum Kind { Text, Long, Double } kind;
-  std::size_t width = 0;
-};
-
-/// A text column of `width` characters.
-inline Column text_column(std::size_t width) {
-  return {Column::Text, width};
-}
-/// A 32-bit signed integer column.
-inline Column long_column() {
-  return {Column::Long, 0};
-}
-/// A 64-bit floating-point column.
-inline Column double_column() {
-  return {Column::Double, 0};
-}
 
 /// How a single-row query reports a failed execution.
 enum class ExecError { MinusOne, NativeNumber };
@@ -38,16 +20,20 @@ enum class ExecError { MinusOne, NativeNumber };
 /// One statement on the session's connection, with its bound result columns. A NULL column reads
 /// as empty text or 0; a text longer than its column arrives cut to the column width. Every
 /// failure (allocation, execution, fetch) is reported once through the session, named by the
-/// statement's purpose; a transient execution failure is tried again first.
+/// statement's purpose; a transient execution failure is tried again first. A statement whose
+/// purpose is a repeated question answers a text the run already asked from the session's
+/// memory, row for row as it was fetched, and otherwise leaves its complete answer there.
 class Statement {
  public:
-  /// Allocates a statement on the session's connection; `allocated()` tells whether it worked.
+  /// Allocates a statement on the session's connection (for a repeated question only when its
+  /// text must really be sent); `allocated()` tells whether it worked.
   Statement(Session& session, Purpose purpose);
+  ~Statement();
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
 
-  /// Whether a statement handle is held.
-  bool allocated() const { return static_cast<bool>(handle_); }
+  /// Whether a statement handle is held or will be allocated when needed.
+  bool allocated() const { return deferred_ || static_cast<bool>(handle_); }
   /// Sets the cursor attributes of the query helpers: forward-only, lock concurrency.
   void set_cursor_attributes();
   /// Executes `text` directly, up to three attempts when it fails transiently; on an error the
@@ -85,14 +71,31 @@ class Statement {
   static constexpr std::size_t kBufferSize = 1024;
 
   const Bound& bound(int column) const { return bound_[static_cast<std::size_t>(column - 1)]; }
+  bool remembers() const { return purpose_.repeated_question && session_.remembering(); }
+  bool allocate();
+  void apply_cursor_attributes();
+  Outcome send(const std::string& text);
   Outcome execute_once(const std::string& text);
+  Outcome fetch_remembered();
+  void record(Outcome outcome);
+  void finish_recording();
 
   Session& session_;
   Purpose purpose_;
   StatementHandle handle_;
   std::array<Bound, kMaxColumns> bound_{};
   std::size_t columns_ = 0;
+  std::size_t used_ = 0;
   SQLRETURN last_fetch_ = SQL_ERROR;
+  bool deferred_ = false;
+  bool cursor_attributes_ = false;
+  bool broken_ = false;
+  // A remembered answer being replayed, or the text whose answer is being recorded.
+  const Answer* replay_ = nullptr;
+  std::size_t replay_row_ = 0;
+  std::string text_;
+  bool recording_ = false;
+  Answer answer_;
   // Left uninitialised: a column is read only after a fetch has written it or marked it NULL.
   alignas(8) std::array<char, kBufferSize> buffer_;
 };

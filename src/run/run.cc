@@ -185,8 +185,9 @@ struct StatementReport {
   const Session& session;
   ~StatementReport() {
     if (std::getenv("VARNOKLIS_STATS") != nullptr) {
-      std::fprintf(stderr, "statements: %llu\nfetches: %llu\n",
+      std::fprintf(stderr, "statements: %llu\nremembered: %llu\nfetches: %llu\n",
                    static_cast<unsigned long long>(session.statements_sent()),
+                   static_cast<unsigned long long>(session.remembered()),
                    static_cast<unsigned long long>(session.fetches()));
     }
   }
@@ -201,6 +202,8 @@ int run(int argc, const char* const* argv, FaultHook fault_hook) {
   }
   RunState state;
   state.session.set_fault_hook(std::move(fault_hook));
+  // Answering repeated questions from memory can be switched off, to compare or to measure.
+  state.session.set_remembering(std::getenv("VARNOKLIS_NO_MEMORY") == nullptr);
   StatementReport report{state.session};
   if (!read_parameters(argv, state.parameters)) return kExitUsage;
   state.builder = find_builder(state.parameters.keyword);
