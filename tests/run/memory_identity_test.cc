@@ -1,0 +1,86 @@
+// Answering repeated questions from memory must not change a byte: every download function runs
+// with memory on and off, on the demo store and on a generated store whose badges share
+// persons, classes, groups and locations.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "support/e2e.h"
+
+namespace varnoklis {
+namespace {
+
+using testing::read_file;
+using testing::TempStore;
+using testing::Workplace;
+
+std::string source(const char* relative) {
+  return read_file(std::string(VARNOKLIS_SOURCE_DIR) + "/" + relative);
+}
+
+void load_demo(const TempStore& store) {
+  store.sql("KVXCORE", source("scripts/demo-data/kvxcore.sql"));
+  for (const char* client : {"MANDANT1", "KELVANIRO"}) store.add_client(client);
+  store.sql("MANDANT1", source("scripts/demo-data/mandant1.sql"));
+  store.sql("KELVANIRO", source("scripts/demo-data/kelvaniro.sql"));
+}
+
+// Every third badge takes the person of the badge before it, every seventh gets a second
+// location, and the groups already repeat every 40 badges.
+void load_shared(const TempStore& store) {
+  std::string command = "\"" + std::string(VARNOKLIS_SOURCE_DIR) + "/scripts/make-store\" \"" +
+                        store.folder().string() + "\" 400 2";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  store.sql("KVXCORE",
+            "UPDATE Kvx301Asw SET AswPnr = printf('P%07d', CAST(AswNum AS INTEGER) - 1)"
+            "  WHERE CAST(AswNum AS INTEGER) % 3 = 0;"
+            "INSERT INTO Kvx113Awv (AwvNum, AwvSto) SELECT AwvNum, '7' FROM Kvx113Awv"
+            "  WHERE CAST(AwvNum AS INTEGER) % 7 = 0;");
+}
+
+struct Outputs {
+  std::string text;
+  std::string files;
+};
+
+Outputs run_all(const Workplace& work, const std::vector<std::vector<std::string>>& runs,
+                bool memory) {
+  if (memory) {
+    unsetenv("VARNOKLIS_NO_MEMORY");
+  } else {
+    setenv("VARNOKLIS_NO_MEMORY", "1", 1);
+  }
+  Outputs out;
+  for (std::vector<std::string> run : runs) {
+    std::string path = work.file(run[0] + "-" + run[1] + ".dat");
+    run.insert(run.end(), {path, "1"});
+    auto r = work.run(run);
+    out.text += run[0] + " " + run[1] + " " + std::to_string(r.status) + "\n" + r.output;
+    out.files += read_file(path);
+  }
+  unsetenv("VARNOKLIS_NO_MEMORY");
+  return out;
+}
+
+TEST(Memory, FilesAndMessagesAreTheSameWithAndWithoutIt) {
+  const std::vector<std::string> keywords = {"QZDNL17P", "QZDNL18P", "QZDNL31P", "QZDNL60P",
+                                             "IDSTAMM"};
+  for (bool demo : {true, false}) {
+    SCOPED_TRACE(demo ? "demo store" : "generated store");
+    TempStore store;
+    demo ? load_demo(store) : load_shared(store);
+    Workplace work(store);
+    std::vector<std::vector<std::string>> runs;
+    for (const std::string& keyword : keywords) runs.push_back({keyword, "T01"});
+    if (demo) runs.insert(runs.end(), {{"QZDNL18P", "T02"}, {"QZDNL18P", "T03"}, {"QZDNL17P", "T04"}});
+    Outputs on = run_all(work, runs, true);
+    Outputs off = run_all(work, runs, false);
+    EXPECT_EQ(on.text, off.text);
+    EXPECT_EQ(on.files, off.files);
+    EXPECT_GT(on.files.size(), 1000u);
+  }
+}
+
+}  // namespace
+}  // namespace varnoklis
