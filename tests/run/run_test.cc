@@ -66,6 +66,17 @@ TEST(Run, ConnectFailureHidesThePassword) {
   r = work.run({"IDSTAMM", "T01", path, "1"});
   EXPECT_EQ(r.status, kExitConnect);
   EXPECT_EQ(r.output, "PASS zu lang (max. 23 Zeichen): ************************\n");
+  // The SCHEMA limit is that of the value as typed: 20 characters and the one that is dropped.
+  for (std::size_t typed : {21, 22}) {
+    std::string schema(typed, 's');
+    work.write_config(
+        {{"LOGIN", "op"}, {"PASS", "p"}, {"DATABASE", "NOSUCHDSN"}, {"SCHEMA", schema}});
+    r = work.run({"IDSTAMM", "T01", path, "1"});
+    EXPECT_EQ(r.status, kExitConnect);
+    EXPECT_EQ(r.output, typed == 21 ? "DB-Connect-Error: -1!Name:op Pwd:* Net:NOSUCHDSN Schema:" +
+                                          std::string(20, 'S') + "\n"
+                                    : "SCHEMA zu lang (max. 21 Zeichen): " + schema + "\n");
+  }
 
   std::filesystem::remove(work.config_file());
   r = work.run({"IDSTAMM", "T01", path, "1"});
