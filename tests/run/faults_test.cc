@@ -6,7 +6,6 @@
 #include <chrono>
 #include <cstdio>
 #include <thread>
-#include <utility>
 #include <vector>
 
 #include "builders/builder_store.h"
@@ -37,37 +36,28 @@ TEST(Faults, DownloadFileWritableOrNotInFoldersWritableOrNot) {
   const std::string records = read_file(reference);
   ASSERT_FALSE(records.empty());
   namespace fs = std::filesystem;
-  for (const char* folder : {"ro", "rw", "sticky"}) fs::create_directories(work.root() / folder);
-  auto file = [&](const char* folder, const char* name, mode_t mode) {
-    std::string path = (work.root() / folder / name).string();
-    write_file(path, "OLD");
-    return std::make_pair(path, mode);
-  };
   struct Case {
-    std::pair<std::string, mode_t> file;
+    const char* file;
+    mode_t permissions;
     const char* mode;
     bool written;
   };
   std::vector<Case> cases = {
-      {file("ro", "new.dat", 0666), "1", true},
-      {file("ro", "append.dat", 0666), "0", true},
-      {file("ro", "locked-new.dat", 0444), "1", false},
-      {file("ro", "locked.dat", 0444), "0", false},
-      {file("rw", "locked-new.dat", 0444), "1", false},
-      {file("rw", "locked.dat", 0444), "0", false},
+      {"ro/new.dat", 0666, "1", true},         {"ro/append.dat", 0666, "0", true},
+      {"ro/locked-new.dat", 0444, "1", false}, {"ro/locked.dat", 0444, "0", false},
+      {"rw/locked-new.dat", 0444, "1", false}, {"rw/locked.dat", 0444, "0", false},
   };
-  if (testing::running_as_root()) {
-    // In a sticky folder nobody but the owner may replace the file: it is written in place.
-    cases.push_back({file("sticky", "shared.dat", 0666), "1", true});
-  }
+  // In a sticky folder nobody but the owner may replace the file: it is written in place.
+  if (testing::running_as_root()) cases.push_back({"sticky/shared.dat", 0666, "1", true});
+  for (const char* folder : {"ro", "rw", "sticky"}) fs::create_directories(work.root() / folder);
+  for (const Case& c : cases) write_file(work.root() / c.file, "OLD");
   work.open_to_unprivileged();
+  for (const Case& c : cases) ASSERT_EQ(::chmod((work.root() / c.file).c_str(), c.permissions), 0);
   ASSERT_EQ(::chmod((work.root() / "ro").c_str(), 0555), 0);
-  ASSERT_EQ(::chmod((work.root() / "rw").c_str(), 0777), 0);
   ASSERT_EQ(::chmod((work.root() / "sticky").c_str(), 01777), 0);
-  for (const Case& c : cases) ASSERT_EQ(::chmod(c.file.first.c_str(), c.file.second), 0);
 
   for (const Case& c : cases) {
-    const std::string& path = c.file.first;
+    const std::string path = (work.root() / c.file).string();
     SCOPED_TRACE(path + " mode " + c.mode);
     struct stat before {};
     ASSERT_EQ(::stat(path.c_str(), &before), 0);
