@@ -61,8 +61,6 @@ class Destination {
   /// Moves the collected records into the download file. False when that failed; the download
   /// file is then as it was before.
   bool commit();
-  /// How the records reach the file; valid after a successful open.
-  Way way() const { return way_; }
 
  private:
   bool open_existing(bool new_file);

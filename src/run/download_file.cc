@@ -67,6 +67,7 @@ WriteResult write_download_file(Session& session, const std::string& path,
     print("Downloadfile %s konnte nicht geoeffnet werden!\n", path.c_str());
     return WriteResult::OpenFailed;
   }
+  // Without a file to collect the records in, nothing can be written: write_ok stays false.
   bool write_ok = false;
   int result = destination.collector() < 0
                    ? 0
