@@ -10,6 +10,12 @@
 --    trailing blanks as the production server does ('T01  ' = 'T01').
 --    Apart from trailing blanks the comparison is byte for byte, so letter
 --    case counts ('t01' <> 'T01').
+--  * Schema names (Kvx112Mnd.MndSch, the only column that holds one) compare
+--    as the production server compares them: without regard to letter case
+--    and trailing blanks.  SQLite has no collation for both, so the column is
+--    COLLATE NOCASE and a trigger strips trailing blanks from every stored
+--    name; a client stored as 'mandant1 ' is the client MANDANT1 that the
+--    program visits, and the badge query finds its badges.
 --  * Integers (status, numbers, minute counts, keys read as numbers) are
 --    INTEGER; amounts the program reads as double are REAL.
 --  * Dates and date-times are TEXT in SQLite's own form: 'YYYY-MM-DD' for a
@@ -34,13 +40,23 @@
 -- Clients: one row per client, MndSch names the client's schema (and so its
 -- store file).  A client with MndKon = 1 is never visited.
 CREATE TABLE IF NOT EXISTS Kvx112Mnd (
-    MndSch  TEXT COLLATE RTRIM,     -- schema name of the client
+    MndSch  TEXT COLLATE NOCASE,    -- schema name of the client (any letter case)
     MndKon  INTEGER,                -- 1: client is never visited
     MndLiz  INTEGER,                -- licence part of the client key
     MndNum  INTEGER,                -- client number
     MndSta  INTEGER                 -- status
 );
-CREATE INDEX IF NOT EXISTS Kvx112Mnd_Sch ON Kvx112Mnd (MndSch COLLATE RTRIM);
+CREATE INDEX IF NOT EXISTS Kvx112Mnd_Sch ON Kvx112Mnd (MndSch COLLATE NOCASE);
+CREATE TRIGGER IF NOT EXISTS Kvx112Mnd_SchInsert AFTER INSERT ON Kvx112Mnd
+    WHEN NEW.MndSch LIKE '% '
+BEGIN
+    UPDATE Kvx112Mnd SET MndSch = rtrim(MndSch, ' ') WHERE rowid = NEW.rowid;
+END;
+CREATE TRIGGER IF NOT EXISTS Kvx112Mnd_SchUpdate AFTER UPDATE OF MndSch ON Kvx112Mnd
+    WHEN NEW.MndSch LIKE '% '
+BEGIN
+    UPDATE Kvx112Mnd SET MndSch = rtrim(MndSch, ' ') WHERE rowid = NEW.rowid;
+END;
 CREATE INDEX IF NOT EXISTS Kvx112Mnd_Key ON Kvx112Mnd (MndLiz, MndNum);
 
 -- Terminal assignments: which clients a terminal serves.  A client may be

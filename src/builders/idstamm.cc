@@ -1,6 +1,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/output.h"
 #include "builders/badge_walk.h"
 #include "builders/builder.h"
 #include "builders/record.h"
@@ -9,7 +10,6 @@
 #include "queries/class_resolution.h"
 #include "queries/lookups.h"
 #include "queries/zone_checks.h"
-#include "base/output.h"
 
 namespace varnoklis {
 

@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/output.h"
 #include "builders/badge_walk.h"
 #include "builders/builder.h"
 #include "builders/record.h"
@@ -13,16 +14,14 @@
 #include "queries/lookups.h"
 #include "queries/vacation.h"
 #include "queries/zone_checks.h"
-#include "base/output.h"
 
 namespace varnoklis {
 
 namespace {
 
 constexpr std::size_t kRecordLength = 173;
-constexpr std::size_t kBadgeWidth = 13;
-// The class is not part of this record; any class the badge row can hold fits.
-constexpr std::size_t kAnyClassWidth = 5;
+// The record has no class field, so only the badge number must fit.
+constexpr FieldWidths kWidths = {13, 0};
 constexpr std::size_t kFirstLinePosition = 14;
 constexpr std::size_t kLineWidth = 20;
 constexpr std::size_t kValueWidth = 7;
@@ -150,7 +149,7 @@ bool admitted(Build& b) {
   if (b.row.person_number.empty() || b.row.badge_number == b.previous_badge || !reader1) {
     return false;
   }
-  return fits_record(b.row, kBadgeWidth, kAnyClassWidth);
+  return fits_record(b.row, kWidths, false);
 }
 
 void read_figures(Build& b) {

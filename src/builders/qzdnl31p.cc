@@ -1,6 +1,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/output.h"
 #include "builders/badge_walk.h"
 #include "builders/builder.h"
 #include "builders/record.h"
@@ -9,15 +10,13 @@
 #include "queries/class_resolution.h"
 #include "queries/lookups.h"
 #include "queries/zone_checks.h"
-#include "base/output.h"
 
 namespace varnoklis {
 
 namespace {
 
 constexpr std::size_t kRecordLength = 48;
-constexpr std::size_t kBadgeWidth = 13;
-constexpr std::size_t kClassWidth = 3;
+constexpr FieldWidths kWidths = {13, 3};
 constexpr long kHighestReader = 32;
 
 void put_date(std::string& record, std::size_t position, const std::string& date) {
@@ -53,7 +52,7 @@ void handle_badge(Session& session, BadgeRow& row, std::string_view path,
     return;
   }
   put(record, 31, "1");
-  if (!fits_record(row, kBadgeWidth, kClassWidth)) return;
+  if (!fits_record(row, kWidths, true)) return;
   read_location_text(session, row);
   fill_record(row, record);
   stage_or_report(session, path, record, counts);

@@ -2,6 +2,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/output.h"
 #include "builders/badge_walk.h"
 #include "builders/builder.h"
 #include "builders/record.h"
@@ -11,7 +12,6 @@
 #include "queries/class_resolution.h"
 #include "queries/day_balances.h"
 #include "queries/display_texts.h"
-#include "base/output.h"
 
 namespace varnoklis {
 
@@ -61,12 +61,14 @@ void handle_badge(Session& session, BadgeRow& row, std::string_view path,
   bool resolved = resolve_class(session, row);
   put_badge_head(row, record);
   put_day_balance(session, row, code, record);
-  if (!put_rights(session, row, terminal, resolved, kReaders, record)) {
+  Rights rights = put_rights(session, row, terminal, resolved, kReaders, record);
+  if (!rights.time && !rights.access) {
     print("Ausweis %s ohne Zeit-/Zutrittsberechtigung auf Terminal %s\n", row.badge_number.c_str(),
           terminal.c_str());
     return;
   }
-  if (!fits_record(row, kBadgeFieldWidth, kClassFieldWidth)) return;
+  // The class is written only into the reader groups, and they are filled only with access.
+  if (!fits_record(row, kTimeAccessWidths, rights.access)) return;
   stage_or_report(session, path, record, counts);
 }
 

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "db/staging.h"
 #include "base/output.h"
+#include "db/staging.h"
 
 namespace varnoklis {
 
@@ -40,10 +40,18 @@ void print_summary(const BuildCounts& counts) {
 
 namespace varnoklis {
 
-bool fits_record(const BadgeRow& row, std::size_t badge_width, std::size_t class_width) {
-  if (row.badge_number.size() <= badge_width && row.class_code.size() <= class_width) return true;
-  print("Ausweis %s passt nicht in den Satz (Ausweis max. %zu, Klasse max. %zu Zeichen)\n",
-        row.badge_number.c_str(), badge_width, class_width);
+bool fits_record(const BadgeRow& row, FieldWidths widths, bool class_written) {
+  if (row.badge_number.size() <= widths.badge &&
+      (!class_written || row.class_code.size() <= widths.class_code)) {
+    return true;
+  }
+  if (widths.class_code == 0) {
+    print("Ausweis %s passt nicht in den Satz (Ausweis max. %zu Zeichen)\n",
+          row.badge_number.c_str(), widths.badge);
+  } else {
+    print("Ausweis %s passt nicht in den Satz (Ausweis max. %zu, Klasse max. %zu Zeichen)\n",
+          row.badge_number.c_str(), widths.badge, widths.class_code);
+  }
   return false;
 }
 

@@ -29,8 +29,15 @@ namespace varnoklis {
 
 struct BadgeRow;
 
-/// Whether the badge number and class fit their fields of a fixed-length record; a badge that
-/// does not fit is reported and must not be staged (a cut number would name another badge).
-bool fits_record(const BadgeRow& row, std::size_t badge_width, std::size_t class_width);
+/// Widths of the badge number and class fields of a fixed-length record; class 0: the layout
+/// has no class field.
+struct FieldWidths {
+  std::size_t badge;
+  std::size_t class_code;
+};
+
+/// Whether the badge number fits its field and, when `class_written`, the class fits its own; a
+/// badge that does not fit is reported and must not be staged (a cut number names another badge).
+bool fits_record(const BadgeRow& row, FieldWidths widths, bool class_written);
 
 }  // namespace varnoklis

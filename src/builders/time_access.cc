@@ -33,18 +33,19 @@ void put_badge_head(const BadgeRow& row, std::string& record) {
   }
 }
 
-bool put_rights(Session& session, BadgeRow& row, std::string_view terminal, bool class_resolved,
-                int readers, std::string& record) {
+Rights put_rights(Session& session, BadgeRow& row, std::string_view terminal, bool class_resolved,
+                  int readers, std::string& record) {
   for (std::size_t n = 0; n < static_cast<std::size_t>(readers); ++n) row.zone[n] = kNoReader;
   put(record, kTimeFlagPosition, "00");
-  bool access = class_resolved && reader_zone_check(session, row, terminal, readers, true) == 1;
-  if (access) {
+  Rights rights;
+  rights.access = class_resolved && reader_zone_check(session, row, terminal, readers, true) == 1;
+  if (rights.access) {
     put(record, kAccessFlagPosition, "1");
     put_reader_groups(row, readers, record);
   }
-  bool time = reader1_check(session, row, terminal) == 1;
-  if (time) put(record, kTimeFlagPosition, "1");
-  return access || time;
+  rights.time = reader1_check(session, row, terminal) == 1;
+  if (rights.time) put(record, kTimeFlagPosition, "1");
+  return rights;
 }
 
 }  // namespace varnoklis

@@ -18,8 +18,8 @@ struct DownloadFormat {
 };
 
 /// Reads the staged records of `path` back in order and writes them to the file at `path`. The
-/// file changes only when the whole read-back succeeded: a new file replaces the old one in one
-/// step, an append adds all records or none. Prints a message on every failure.
+/// file changes only when the whole read-back succeeded, and a failed write leaves it as it was.
+/// Prints a message on every failure.
 WriteResult write_download_file(Session& session, const std::string& path,
                                 const DownloadFormat& format);
 

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <utility>
 
+#include "base/output.h"
 #include "builders/builder.h"
 #include "config/config_file.h"
 #include "db/schemas.h"
@@ -13,7 +14,6 @@
 #include "db/staging.h"
 #include "db/text.h"
 #include "run/download_file.h"
-#include "base/output.h"
 #include "run/path_lock.h"
 
 namespace varnoklis {
@@ -47,9 +47,11 @@ void print_usage(int count) {
   print("Param4: 1: neu 0: dran h\xe4ngen\n");
 }
 
-bool fits(const char* name, const std::string& value, std::size_t capacity) {
+// A secret value is shown as asterisks, as in the connect failure message.
+bool fits(const char* name, const std::string& value, std::size_t capacity, bool secret = false) {
   if (value.size() <= capacity) return true;
-  print("%s zu lang (max. %zu Zeichen): %s\n", name, capacity, value.c_str());
+  std::string shown = secret ? std::string(value.size(), '*') : value;
+  print("%s zu lang (max. %zu Zeichen): %s\n", name, capacity, shown.c_str());
   return false;
 }
 
@@ -65,6 +67,11 @@ bool read_parameters(const char* const* argv, Parameters& parameters) {
       !fits("Param3", parameters.path, kStagingKeyCapacity)) {
     return false;
   }
+  // An empty path names no file: the open of the download file could only fail.
+  if (parameters.path.empty()) {
+    print("Downloadfile %s konnte nicht geoeffnet werden!\n", parameters.path.c_str());
+    return false;
+  }
   upper_case(parameters.keyword);
   if (find_builder(parameters.keyword) == nullptr) {
     print("Unbekannte DNL-Funktion: %s\n", parameters.keyword.c_str());
@@ -73,7 +80,8 @@ bool read_parameters(const char* const* argv, Parameters& parameters) {
   return true;
 }
 
-bool read_credential(const char* key, std::size_t capacity, std::string& value) {
+bool read_credential(const char* key, std::size_t capacity, std::string& value,
+                     bool secret = false) {
   config::ConfigValue found = config::read_config_value(config::kConfigPath, "", key, 0);
   if (found.status == config::ConfigStatus::BadValue ||
       found.status == config::ConfigStatus::FieldTooLong) {
@@ -81,12 +89,12 @@ bool read_credential(const char* key, std::size_t capacity, std::string& value) 
     return false;
   }
   value = found.value;
-  return fits(key, value, capacity);
+  return fits(key, value, capacity, secret);
 }
 
 bool read_credentials(Credentials& credentials) {
   if (!read_credential("LOGIN", kCredentialCapacity, credentials.login) ||
-      !read_credential("PASS", kCredentialCapacity, credentials.password) ||
+      !read_credential("PASS", kCredentialCapacity, credentials.password, true) ||
       !read_credential("DATABASE", kCredentialCapacity, credentials.database) ||
       !read_credential("SCHEMA", kSchemaCapacity + 1, credentials.schema)) {
     return false;

@@ -66,8 +66,7 @@ TEST(Qzdnl18p, WholeFileAndOutputForTwoClients) {
             "Mit Datenbank verbunden! Schema: KELVANIRO\n"
             "Schema: MANDANT1\n" +
                 texts +
-                "Ausweis A12345678901234 passt nicht in den Satz (Ausweis max. 13, Klasse max. 5 "
-                "Zeichen)\n"
+                "Ausweis A12345678901234 passt nicht in den Satz (Ausweis max. 13 Zeichen)\n"
                 "Ausweis:A2 Person:P2 Saldodaten nicht gefunden! 100\n"
                 "Ausweis:A2 Person:P2 Urlaubsdaten nicht gefunden! 200\n"
                 "Ausweis A4 auf Terminal T01 nicht zulaessig!\n"

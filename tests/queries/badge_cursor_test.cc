@@ -125,6 +125,17 @@ TEST_F(BadgeCursorTest, StatusLocationsAndSlotFormats) {
   EXPECT_EQ(fetch_all(session_, "NOSUCH"), "");
 }
 
+// The store compares schema names as the production server does: a client stored in lower case
+// with trailing blanks is the client MANDANT1 that run control visits.
+TEST_F(BadgeCursorTest, SchemaNameComparesWithoutLetterCaseOrTrailingBlanks) {
+  store_.sql("KVXCORE", "UPDATE Kvx112Mnd SET MndSch = 'mandant1  ' WHERE MndNum = 1;" +
+                            badge("A1", quoted(local_date(-1)), "NULL"));
+  store_.connect(session_);
+  EXPECT_EQ(fetch_all(session_, "MANDANT1"),
+            "A1|" + local_day_text(-1) + "||00000001|P1|5  |G1|2\n");
+  EXPECT_EQ(fetch_all(session_, "MANDANT1X"), "");
+}
+
 TEST_F(BadgeCursorTest, FetchOutsideAnOpenCursorAndAfterTheEnd) {
   store_.sql("KVXCORE", badge("A1", quoted(local_date(-1)), "NULL"));
   store_.connect(session_);

@@ -1,8 +1,12 @@
 #include "run/download_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
+#include <csignal>
 #include <filesystem>
+#include <thread>
 
 #include "db/staging.h"
 #include "support/temp_store.h"
@@ -84,6 +88,70 @@ TEST_F(DownloadFileTest, FailuresLeaveThePreviousFileAsItWas) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()),
                           std::filesystem::directory_iterator()),
             1);
+}
+
+// The path names what the operator set up, and the run writes into it: a symbolic link (also one
+// whose target is still missing) stays a link and its target takes the records; a file with a
+// second hard link is overwritten, so both names show the records; a FIFO stays a FIFO.
+TEST_F(DownloadFileTest, TheFileThePathNamesIsWrittenAndStaysWhatItWas) {
+  namespace fs = std::filesystem;
+  const fs::path& dir = dir_.path();
+  fs::create_directories(dir / "share");
+  write_file(dir / "share" / "target.dat", "OLD");
+  fs::create_symlink("share/target.dat", dir / "link.dat");
+  fs::create_symlink(dir / "share" / "new.dat", dir / "dangling.dat");
+  write_file(dir / "a.dat", "OLD");
+  fs::create_hard_link(dir / "a.dat", dir / "b.dat");
+  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+  const std::string records = std::string(48, 'A') + std::string(48, 'B');
+  for (const char* name : {"link.dat", "dangling.dat", "a.dat", "fifo"}) {
+    SCOPED_TRACE(name);
+    std::string path = (dir / name).string();
+    stage(path, {std::string(48, 'B'), std::string(48, 'A')});
+    std::string fifo_content;
+    std::thread reader;
+    if (fs::is_fifo(path)) reader = std::thread([&] { fifo_content = read_file(path); });
+    EXPECT_EQ(write_download_file(session_, path, {true, 48, false}), WriteResult::Written);
+    if (reader.joinable()) {
+      reader.join();
+      EXPECT_EQ(fifo_content, records);
+    }
+  }
+  EXPECT_TRUE(fs::is_symlink(dir / "link.dat"));
+  EXPECT_TRUE(fs::is_symlink(dir / "dangling.dat"));
+  EXPECT_EQ(read_file(dir / "share" / "target.dat"), records);
+  EXPECT_EQ(read_file(dir / "share" / "new.dat"), records);
+  EXPECT_TRUE(fs::equivalent(dir / "a.dat", dir / "b.dat"));
+  EXPECT_EQ(read_file(dir / "b.dat"), records);
+  EXPECT_TRUE(fs::is_fifo(dir / "fifo"));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), {}), 6) << "no file left behind";
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir / "share"), {}), 2);
+}
+
+// A file size limit makes the append fail for real after part of the records reached the file:
+// the file is cut back to its old length, not below it.
+TEST_F(DownloadFileTest, AFailedAppendKeepsTheOldContentWhole) {
+  std::string path = (dir_.path() / "t.dat").string();
+  const std::string old_content(3000, 'O');
+  write_file(path, old_content);
+  std::vector<std::string> records(42, std::string(48, 'R'));
+  for (const std::string& record : records) ASSERT_EQ(stage_record(session_, path, record), 0);
+
+  struct rlimit before {};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
+  struct rlimit limited = before;
+  limited.rlim_cur = 4096;
+  auto handler = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+  ::testing::internal::CaptureStdout();
+  WriteResult result = write_download_file(session_, path, {false, 48, false});
+  std::string output = ::testing::internal::GetCapturedStdout();
+  ::setrlimit(RLIMIT_FSIZE, &before);
+  std::signal(SIGXFSZ, handler);
+
+  EXPECT_EQ(result, WriteResult::WriteFailed);
+  EXPECT_EQ(output, "Downloadfile " + path + " konnte nicht geschrieben werden!\n");
+  EXPECT_EQ(read_file(path), old_content);
 }
 
 TEST(ShapeRecord, PadsOnlyShortRecordsAndEndsEveryLineFeedWithCarriageReturn) {

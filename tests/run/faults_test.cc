@@ -6,7 +6,9 @@
 #include <chrono>
 #include <cstdio>
 #include <thread>
+#include <vector>
 
+#include "builders/builder_store.h"
 #include "config/cipher.h"
 #include "run/run.h"
 #include "support/e2e.h"
@@ -21,38 +23,62 @@ using testing::write_file;
 
 const std::string kConnected = "Mit Datenbank verbunden! Schema: KELVANIRO\n";
 
-TEST(Faults, DownloadFolderReadOnlyOrFileNotReplaceable) {
+// What a plain open for writing could write is written, in place or appended, also in a folder
+// the user cannot write (no lock file appears there); what it could not open is refused with the
+// open message and stays as it was, with its owner.
+TEST(Faults, DownloadFileWritableOrNotInFoldersWritableOrNot) {
   TempStore store;
+  testing::seed_two_clients(store);
   Workplace work(store);
-  std::filesystem::create_directories(work.root() / "ro");
-  std::filesystem::create_directories(work.root() / "sticky");
-  std::string ro = (work.root() / "ro" / "t.dat").string();
-  std::string sticky = (work.root() / "sticky" / "t.dat").string();
-  write_file(ro, "OLD");
-  write_file(sticky, "OLD");
+  std::string reference = work.file("reference.dat");
+  auto expected = work.run({"QZDNL60P", "T01", reference, "1"});
+  ASSERT_EQ(expected.status, kExitOk);
+  const std::string records = read_file(reference);
+  ASSERT_FALSE(records.empty());
+  namespace fs = std::filesystem;
+  struct Case {
+    const char* file;
+    mode_t permissions;
+    const char* mode;
+    bool written;
+  };
+  std::vector<Case> cases = {
+      {"ro/new.dat", 0666, "1", true},         {"ro/append.dat", 0666, "0", true},
+      {"ro/locked-new.dat", 0444, "1", false}, {"ro/locked.dat", 0444, "0", false},
+      {"rw/locked-new.dat", 0444, "1", false}, {"rw/locked.dat", 0444, "0", false},
+  };
+  // In a sticky folder nobody but the owner may replace the file: it is written in place.
+  if (testing::running_as_root()) cases.push_back({"sticky/shared.dat", 0666, "1", true});
+  for (const char* folder : {"ro", "rw", "sticky"}) fs::create_directories(work.root() / folder);
+  for (const Case& c : cases) write_file(work.root() / c.file, "OLD");
   work.open_to_unprivileged();
+  for (const Case& c : cases) ASSERT_EQ(::chmod((work.root() / c.file).c_str(), c.permissions), 0);
   ASSERT_EQ(::chmod((work.root() / "ro").c_str(), 0555), 0);
-  ASSERT_EQ(::chmod(ro.c_str(), 0444), 0);
-
-  auto r = work.run_unprivileged({"QZDNL31P", "T01", ro, "1"});
-  EXPECT_EQ(r.status, kExitFileNotWritten);
-  EXPECT_EQ(r.output, kConnected + "Downloadfile " + ro + " konnte nicht geoeffnet werden!\n");
-  EXPECT_EQ(read_file(ro), "OLD");
-
-  if (!testing::running_as_root()) GTEST_SKIP() << "needs a second user to own the old file";
-  // In a sticky folder only the owner may replace a file: the old file belongs to root.
   ASSERT_EQ(::chmod((work.root() / "sticky").c_str(), 01777), 0);
-  ASSERT_EQ(::chmod(sticky.c_str(), 0644), 0);
-  ASSERT_EQ(::chown(sticky.c_str(), 0, 0), 0);
-  for (const char* mode : {"1", "0"}) {
-    r = work.run_unprivileged({"QZDNL31P", "T01", sticky, mode});
-    EXPECT_EQ(r.status, kExitFileNotWritten) << mode;
-    EXPECT_EQ(r.output,
-              kConnected + "Downloadfile " + sticky + " konnte nicht geschrieben werden!\n");
-    EXPECT_EQ(read_file(sticky), "OLD");
+
+  for (const Case& c : cases) {
+    const std::string path = (work.root() / c.file).string();
+    SCOPED_TRACE(path + " mode " + c.mode);
+    struct stat before {};
+    ASSERT_EQ(::stat(path.c_str(), &before), 0);
+    auto r = work.run_unprivileged({"QZDNL60P", "T01", path, c.mode});
+    struct stat after {};
+    ASSERT_EQ(::stat(path.c_str(), &after), 0);
+    EXPECT_EQ(after.st_uid, before.st_uid);
+    EXPECT_EQ(after.st_mode, before.st_mode);
+    if (c.written) {
+      EXPECT_EQ(r.status, kExitOk);
+      EXPECT_EQ(r.output, expected.output);
+      EXPECT_EQ(read_file(path), (*c.mode == '1' ? "" : "OLD") + records);
+    } else {
+      EXPECT_EQ(r.status, kExitFileNotWritten);
+      EXPECT_EQ(r.output,
+                expected.output + "Downloadfile " + path + " konnte nicht geoeffnet werden!\n");
+      EXPECT_EQ(read_file(path), "OLD");
+    }
   }
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(work.root() / "sticky"), {}), 2)
-      << "only the old file and its lock file";
+  EXPECT_EQ(std::distance(fs::directory_iterator(work.root() / "ro"), {}), 4)
+      << "no lock file and no temporary file in the read-only folder";
 }
 
 TEST(Faults, StagingRowsThatCannotBeClearedStopTheRun) {

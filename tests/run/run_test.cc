@@ -44,6 +44,10 @@ TEST(Run, ParameterErrorsStopBeforeConnecting) {
   EXPECT_EQ(r.output, "Param3 zu lang (max. 103 Zeichen): " + long_path + "\n");
   r = work.run({"QZDNL31P-AND-MORE-XX", "T01", path, "1"});
   EXPECT_EQ(r.output, "Param1 zu lang (max. 19 Zeichen): QZDNL31P-AND-MORE-XX\n");
+  r = work.run({"QZDNL31P", "T01", "", "1"});
+  EXPECT_EQ(r.status, kExitUsage);
+  EXPECT_EQ(r.output, "Downloadfile  konnte nicht geoeffnet werden!\n");
+  EXPECT_TRUE(std::filesystem::is_empty(work.cwd())) << "no lock file in the working folder";
   EXPECT_EQ(read_file(path), "OLD");
 }
 
@@ -57,6 +61,22 @@ TEST(Run, ConnectFailureHidesThePassword) {
   EXPECT_EQ(r.status, kExitConnect);
   EXPECT_EQ(r.output, "DB-Connect-Error: -1!Name:op Pwd:****** Net:NOSUCHDSN Schema:MAN\n");
   EXPECT_FALSE(std::filesystem::exists(path));
+
+  work.write_config({{"LOGIN", "op"}, {"PASS", "geheim-und-viel-zu-lang!"}});
+  r = work.run({"IDSTAMM", "T01", path, "1"});
+  EXPECT_EQ(r.status, kExitConnect);
+  EXPECT_EQ(r.output, "PASS zu lang (max. 23 Zeichen): ************************\n");
+  // The SCHEMA limit is that of the value as typed: 20 characters and the one that is dropped.
+  for (std::size_t typed : {21, 22}) {
+    std::string schema(typed, 's');
+    work.write_config(
+        {{"LOGIN", "op"}, {"PASS", "p"}, {"DATABASE", "NOSUCHDSN"}, {"SCHEMA", schema}});
+    r = work.run({"IDSTAMM", "T01", path, "1"});
+    EXPECT_EQ(r.status, kExitConnect);
+    EXPECT_EQ(r.output, typed == 21 ? "DB-Connect-Error: -1!Name:op Pwd:* Net:NOSUCHDSN Schema:" +
+                                          std::string(20, 'S') + "\n"
+                                    : "SCHEMA zu lang (max. 21 Zeichen): " + schema + "\n");
+  }
 
   std::filesystem::remove(work.config_file());
   r = work.run({"IDSTAMM", "T01", path, "1"});
