@@ -58,4 +58,8 @@ class Session {
   std::uint64_t statements_sent_ = 0;
 };
 
+/// The first diagnostic record of a failed connect as one line without line end,
+/// "SQLSTATE: s ErrNr: n Text: t", with every trace of `password` in it shown as asterisks.
+std::string describe_connect_failure(const Diagnostics& diagnostics, std::string_view password);
+
 }  // namespace varnoklis

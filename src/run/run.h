@@ -12,6 +12,9 @@ enum ExitStatus : int {
   kExitRecordsMissing = 5,  ///< file written, but records are missing from it
 };
 
+/// Prints the usage text of the command line (the lines after the parameter count).
+void print_usage_text();
+
 /// Runs the whole sequence for the command line and returns the exit status.
 int run(int argc, const char* const* argv);
 

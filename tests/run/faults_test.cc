@@ -155,5 +155,53 @@ TEST(Faults, UnusableConfigurationFiles) {
   EXPECT_FALSE(std::filesystem::exists(path));
 }
 
+// The first failures a new operator meets say why, and none of them shows the password; the
+// driver manager even names it here, inside the path of the driver it cannot load.
+TEST(Faults, FirstFailuresExplainThemselves) {
+  TempStore store;
+  Workplace work(store);
+  const std::string password = "nodriver7";
+  write_file(store.odbc_ini(), read_file(store.odbc_ini()) +
+                                   "[NODRIVER]\nDriver=/nonexistent/libnodriver7.so\n");
+  using Entries = std::vector<std::pair<std::string, std::string>>;
+  auto entries = [&](const std::string& dsn) {
+    return Entries{{"LOGIN", "op"}, {"PASS", password}, {"DATABASE", dsn}, {"SCHEMA", "mand"}};
+  };
+  // The program names the folders as the system resolves them.
+  auto real = [](const std::filesystem::path& p) { return std::filesystem::canonical(p).string(); };
+  const std::string no_dsn =
+      "SQLSTATE: IM002 ErrNr: 0 Text: [unixODBC][Driver Manager]Data source name not found and "
+      "no default driver specified\n";
+  const std::string named = "DB-Connect-Error: -1!Name:op Pwd:********* Net:";
+  struct Case {
+    Entries config;  // none: no configuration file at all
+    int status;
+    std::string output;
+  };
+  const Case cases[] = {
+      {{},
+       kExitConnect,
+       "Konfigurationsdatei " + real(work.root()) + "/files/kelvaniro.ini nicht gefunden! " +
+           "Arbeitsverzeichnis: " + real(work.cwd()) +
+           "\nDB-Connect-Error: -1!Name: Pwd: Net: Schema:\n" + no_dsn},
+      {{{"LOGIN", "op"}, {"DATABASE", store.dsn()}, {"SCHEMA", "mand"}},
+       kExitOk,
+       "Konfigurationswert PASS in ../../files/kelvaniro.ini nicht gefunden!\n"
+       "Mit Datenbank verbunden! Schema: MAN\n"},
+      {entries("NOSUCHDSN"), kExitConnect, named + "NOSUCHDSN Schema:MAN\n" + no_dsn},
+      {entries("NODRIVER"), kExitConnect,
+       named + "NODRIVER Schema:MAN\nSQLSTATE: 01000 ErrNr: 0 Text: [unixODBC][Driver Manager]"
+               "Can't open lib '/nonexistent/lib*********.so' : file not found\n"},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove(work.config_file());
+    if (!c.config.empty()) work.write_config(c.config);
+    auto r = work.run({"QZDNL31P", "T01", work.file("t.dat"), "1"});
+    EXPECT_EQ(r.status, c.status) << r.output;
+    EXPECT_EQ(r.output, c.output);
+    EXPECT_EQ(r.output.find(password), std::string::npos);
+  }
+}
+
 }  // namespace
 }  // namespace varnoklis
