@@ -115,10 +115,27 @@ TEST(Faults, UnusableConfigurationFiles) {
     return std::string(text);
   };
 
+  const std::string no_dsn =
+      "SQLSTATE: IM002 ErrNr: 0 Text: [unixODBC][Driver Manager]Data source name not found and "
+      "no default driver specified\n";
+  auto missing = [](const char* key) {
+    return "Konfigurationswert " + std::string(key) + " in ../../files/kelvaniro.ini nicht gefunden!\n";
+  };
   write_file(work.config_file(), "");
   auto r = work.run({"QZDNL31P", "T01", path, "1"});
   EXPECT_EQ(r.status, kExitConnect);
-  EXPECT_EQ(r.output, "DB-Connect-Error: -1!Name: Pwd: Net: Schema:\n");
+  EXPECT_EQ(r.output, missing("LOGIN") + missing("PASS") + missing("DATABASE") + missing("SCHEMA") +
+                          "DB-Connect-Error: -1!Name: Pwd: Net: Schema:\n" + no_dsn);
+
+  std::filesystem::remove(work.config_file());
+  std::filesystem::create_directory(work.config_file());
+  r = work.run({"QZDNL31P", "T01", path, "1"});
+  EXPECT_EQ(r.status, kExitConnect);
+  EXPECT_EQ(r.output, "Konfigurationsdatei " + std::filesystem::canonical(work.config_file()).string() +
+                          " nicht lesbar! Arbeitsverzeichnis: " +
+                          std::filesystem::canonical(work.cwd()).string() +
+                          "\nDB-Connect-Error: -1!Name: Pwd: Net: Schema:\n" + no_dsn);
+  std::filesystem::remove(work.config_file());
 
   std::string login = config::encipher("operator1");
   write_file(work.config_file(), "#;LOGIN;\r\n1;LOGIN;" + login.substr(0, 24) + "\r\n");
@@ -148,7 +165,8 @@ TEST(Faults, UnusableConfigurationFiles) {
   r = work.run({"QZDNL31P", "T01", path, "1"});
   EXPECT_EQ(r.status, kExitConnect);
   if (wrong.size() <= 23) {
-    EXPECT_EQ(r.output, "DB-Connect-Error: -1!Name: Pwd: Net:" + wrong + " Schema:\n");
+    EXPECT_EQ(r.output, missing("LOGIN") + missing("PASS") + missing("SCHEMA") +
+                            "DB-Connect-Error: -1!Name: Pwd: Net:" + wrong + " Schema:\n" + no_dsn);
   } else {
     EXPECT_EQ(r.output, "DATABASE zu lang (max. 23 Zeichen): " + wrong + "\n");
   }

@@ -31,6 +31,9 @@ TEST(Run, ParameterErrorsStopBeforeConnecting) {
   EXPECT_EQ(r.output, "Anzahl Parameter(mind. 4) unterschritten! AnzParam: 3" + kUsage);
   r = work.run({});
   EXPECT_EQ(r.output, "Anzahl Parameter(mind. 4) unterschritten! AnzParam: 0" + kUsage);
+  r = work.run({"--help"});
+  EXPECT_EQ(r.status, kExitOk);
+  EXPECT_EQ(r.output, kUsage);
 
   r = work.run({"QZDNL99P", "T01", path, "1"});
   EXPECT_EQ(r.status, kExitUsage);
@@ -45,23 +48,6 @@ TEST(Run, ParameterErrorsStopBeforeConnecting) {
   r = work.run({"QZDNL31P-AND-MORE-XX", "T01", path, "1"});
   EXPECT_EQ(r.output, "Param1 zu lang (max. 19 Zeichen): QZDNL31P-AND-MORE-XX\n");
   EXPECT_EQ(read_file(path), "OLD");
-}
-
-TEST(Run, ConnectFailureHidesThePassword) {
-  TempStore store;
-  Workplace work(store);
-  work.write_config(
-      {{"LOGIN", "op"}, {"PASS", "geheim"}, {"DATABASE", "NOSUCHDSN"}, {"SCHEMA", "mand"}});
-  std::string path = work.file("t.dat");
-  auto r = work.run({"idstamm", "T01", path, "1"});
-  EXPECT_EQ(r.status, kExitConnect);
-  EXPECT_EQ(r.output, "DB-Connect-Error: -1!Name:op Pwd:****** Net:NOSUCHDSN Schema:MAN\n");
-  EXPECT_FALSE(std::filesystem::exists(path));
-
-  std::filesystem::remove(work.config_file());
-  r = work.run({"IDSTAMM", "T01", path, "1"});
-  EXPECT_EQ(r.status, kExitConnect);
-  EXPECT_EQ(r.output, "DB-Connect-Error: -1!Name: Pwd: Net: Schema:\n");
 }
 
 TEST(Run, NoClientAnywhereLeavesAnEmptyFileInModeNew) {
