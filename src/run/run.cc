@@ -223,7 +223,8 @@ int run(int argc, const char* const* argv) {
     std::string hidden(credentials.password.size(), '*');
     print("Name:%s Pwd:%s Net:%s Schema:%s\n", credentials.login.c_str(), hidden.c_str(),
           credentials.database.c_str(), credentials.schema.c_str());
-    print("%s\n", describe_connect_failure(state.session.diagnostics(), credentials.password).c_str());
+    print("%s\n",
+          describe_connect_failure(state.session.diagnostics(), credentials.password).c_str());
     return kExitConnect;
   }
   print("Mit Datenbank verbunden! Schema: %s\n", credentials.schema.c_str());

@@ -48,8 +48,8 @@ class IniTool : public ::testing::Test {
 
   // Runs a shell pipeline; its last command's standard output and error are caught.
   RunResult run_shell(const std::string& pipeline) {
-    std::string command = "{ " + pipeline + "; } >" + (dir_ / "out").string() + " 2>" +
-                          (dir_ / "err").string();
+    std::string command =
+        "{ " + pipeline + "; } >" + (dir_ / "out").string() + " 2>" + (dir_ / "err").string();
     int raw = std::system(command.c_str());
     RunResult result;
     result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;

@@ -119,7 +119,8 @@ TEST(Faults, UnusableConfigurationFiles) {
       "SQLSTATE: IM002 ErrNr: 0 Text: [unixODBC][Driver Manager]Data source name not found and "
       "no default driver specified\n";
   auto missing = [](const char* key) {
-    return "Konfigurationswert " + std::string(key) + " in ../../files/kelvaniro.ini nicht gefunden!\n";
+    return "Konfigurationswert " + std::string(key) +
+           " in ../../files/kelvaniro.ini nicht gefunden!\n";
   };
   write_file(work.config_file(), "");
   auto r = work.run({"QZDNL31P", "T01", path, "1"});
@@ -131,10 +132,11 @@ TEST(Faults, UnusableConfigurationFiles) {
   std::filesystem::create_directory(work.config_file());
   r = work.run({"QZDNL31P", "T01", path, "1"});
   EXPECT_EQ(r.status, kExitConnect);
-  EXPECT_EQ(r.output, "Konfigurationsdatei " + std::filesystem::canonical(work.config_file()).string() +
-                          " nicht lesbar! Arbeitsverzeichnis: " +
-                          std::filesystem::canonical(work.cwd()).string() +
-                          "\nDB-Connect-Error: -1!Name: Pwd: Net: Schema:\n" + no_dsn);
+  EXPECT_EQ(
+      r.output,
+      "Konfigurationsdatei " + std::filesystem::canonical(work.config_file()).string() +
+          " nicht lesbar! Arbeitsverzeichnis: " + std::filesystem::canonical(work.cwd()).string() +
+          "\nDB-Connect-Error: -1!Name: Pwd: Net: Schema:\n" + no_dsn);
   std::filesystem::remove(work.config_file());
 
   std::string login = config::encipher("operator1");
@@ -179,8 +181,8 @@ TEST(Faults, FirstFailuresExplainThemselves) {
   TempStore store;
   Workplace work(store);
   const std::string password = "nodriver7";
-  write_file(store.odbc_ini(), read_file(store.odbc_ini()) +
-                                   "[NODRIVER]\nDriver=/nonexistent/libnodriver7.so\n");
+  write_file(store.odbc_ini(),
+             read_file(store.odbc_ini()) + "[NODRIVER]\nDriver=/nonexistent/libnodriver7.so\n");
   using Entries = std::vector<std::pair<std::string, std::string>>;
   auto entries = [&](const std::string& dsn) {
     return Entries{{"LOGIN", "op"}, {"PASS", password}, {"DATABASE", dsn}, {"SCHEMA", "mand"}};
