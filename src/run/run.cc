@@ -103,7 +103,9 @@ bool read_credential(const char* key, std::size_t capacity, std::string& value,
       break;
   }
   value = found.value;
-  return fits(key, value, capacity);
+  if (std::string_view(key) != "PASS") return fits(key, value, capacity);
+  // The password is named only as asterisks, here as in the connect failure message.
+  return value.size() <= capacity || fits(key, std::string(value.size(), '*'), capacity);
 }
 
 bool read_credentials(Credentials& credentials) {

@@ -155,6 +155,11 @@ TEST(Faults, UnusableConfigurationFiles) {
   r = work.run({"QZDNL31P", "T01", path, "1"});
   EXPECT_EQ(r.status, kExitConnect);
   EXPECT_EQ(r.output, "LOGIN zu lang (max. 23 Zeichen): a-user-name-of-24-chars!\n");
+  work.write_config({{"PASS", "a-password-of-24-chars!!"}});
+  r = work.run({"QZDNL31P", "T01", path, "1"});
+  EXPECT_EQ(r.status, kExitConnect);
+  EXPECT_EQ(r.output,
+            missing("LOGIN") + "PASS zu lang (max. 23 Zeichen): " + std::string(24, '*') + "\n");
 
   // Lower-case hexadecimal digits decode to other bytes: the data source name comes out wrong.
   std::string dsn = config::encipher(store.dsn());
