@@ -1,6 +1,8 @@
 #include "config/config_file.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <limits>
 
 #include "config/cipher.h"
@@ -70,15 +72,17 @@ bool cut_entry(std::string_view heading, std::string entry_line, ConfigEntry& en
   return !too_long(entry);
 }
 
-bool read_whole_file(const std::string& path, std::string& bytes) {
+// Returns 0, or the errno of the failed open or read (a folder opens but cannot be read).
+int read_whole_file(const std::string& path, std::string& bytes) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return false;
+  if (file == nullptr) return errno != 0 ? errno : EIO;
   char buffer[4096];
   std::size_t count = 0;
+  errno = 0;
   while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, count);
-  bool ok = std::ferror(file) == 0;
+  int error = std::ferror(file) != 0 ? (errno != 0 ? errno : EIO) : 0;
   std::fclose(file);
-  return ok;
+  return error;
 }
 
 }  // namespace
@@ -162,10 +166,20 @@ ConfigValue lookup_config_text(std::string_view text, std::string_view group, st
   return none;
 }
 
+std::string absolute_path(const std::string& path) {
+  std::error_code error;
+  std::filesystem::path absolute = std::filesystem::absolute(path, error);
+  if (error) return path;
+  // The working directory comes without symbolic links, so ".." may be resolved by the text.
+  return absolute.lexically_normal().string();
+}
+
 ConfigValue read_config_value(const std::string& path, std::string_view group, std::string_view key,
                               int32_t number) {
   std::string bytes;
-  if (!read_whole_file(path, bytes)) return ConfigValue{ConfigStatus::NoFile, {}};
+  if (int error = read_whole_file(path, bytes); error != 0) {
+    return ConfigValue{ConfigStatus::NoFile, {}, error};
+  }
   return lookup_config_text(decode_text_file(bytes), group, key, number);
 }
 

@@ -34,6 +34,7 @@ enum class ConfigStatus {
 struct ConfigValue {
   ConfigStatus status = ConfigStatus::NotFound;
   std::string value;
+  int file_error = 0;  // with NoFile: the errno of the failed open or read
 };
 
 /// One heading/entry line pair as the reader cuts it; `value` is still enciphered.
@@ -63,6 +64,8 @@ ConfigScan scan_config_text(std::string_view text);
 /// Looks up the first entry of decoded text matching group, key or number and deciphers it.
 ConfigValue lookup_config_text(std::string_view text, std::string_view group, std::string_view key,
                                int32_t number);
+/// The file that `path` names from the working directory, absolute and without "." or "..".
+std::string absolute_path(const std::string& path);
 /// Scans the configuration file from the top for the first entry matching group, key or number
 /// and deciphers its value.
 ConfigValue read_config_value(const std::string& path, std::string_view group, std::string_view key,

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -9,7 +10,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
 #include <limits>
+#include <optional>
 
 #include "config/cipher.h"
 #include "config/config_file.h"
@@ -19,8 +22,13 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: varnoklis-ini FILE set KEY VALUE   write or replace the enciphered entry for KEY\n"
+    "       varnoklis-ini FILE set KEY         the same, VALUE read as one line from standard\n"
+    "                                          input (not echoed on a terminal)\n"
     "       varnoklis-ini FILE list            print the keys, one per line\n"
-    "       varnoklis-ini FILE show KEY        print the deciphered value of KEY\n";
+    "       varnoklis-ini FILE show KEY        print the deciphered value of KEY\n"
+    "       varnoklis-ini --help               print this text\n"
+    "A new FILE is readable and writable by its owner only (0600); an existing FILE keeps its\n"
+    "mode, owner and group.\n";
 
 // The heading line "#;KEY;" and its line feed must fit the reader's heading line limit.
 constexpr std::size_t kMaxKeyLength = kHeadingLineLimit - 3;
@@ -90,7 +98,8 @@ bool valid_key(std::string_view key) {
 }
 
 // Temporary file in the same folder, then rename: a reader sees the old file or the new one,
-// never a half-written one. The file keeps its permissions; a new one is private to its owner.
+// never a half-written one. The file keeps its permissions; a new one is private to its owner
+// (0600): the cipher's key is fixed in the program, so the permissions are the protection.
 bool write_atomically(const std::string& path, const std::string& bytes, std::string& error) {
   std::string temp = path + ".XXXXXX";
   int fd = mkstemp(temp.data());
@@ -99,7 +108,16 @@ bool write_atomically(const std::string& path, const std::string& bytes, std::st
     return false;
   }
   struct stat old_file {};
-  mode_t mode = stat(path.c_str(), &old_file) == 0 ? (old_file.st_mode & 07777) : 0600;
+  bool existed = stat(path.c_str(), &old_file) == 0;
+  mode_t mode = existed ? (old_file.st_mode & 07777) : 0600;
+  // The account of the nightly job must still read the file when an administrator rewrites it,
+  // so the new file takes the old one's owner and group, or it is not written at all.
+  if (existed && fchown(fd, old_file.st_uid, old_file.st_gid) != 0) {
+    error = "cannot keep the owner and group of " + path + ": " + std::strerror(errno);
+    close(fd);
+    std::remove(temp.c_str());
+    return false;
+  }
   bool ok = fchmod(fd, mode) == 0;
   for (std::size_t done = 0; ok && done < bytes.size();) {
     ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
@@ -117,6 +135,41 @@ bool write_atomically(const std::string& path, const std::string& bytes, std::st
   return ok;
 }
 
+// Echo stays off while the value is typed on a terminal, and is restored however the read ends.
+class EchoOff {
+ public:
+  explicit EchoOff(int fd) : fd_(fd) {
+    if (tcgetattr(fd_, &saved_) != 0) return;
+    termios quiet = saved_;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    active_ = tcsetattr(fd_, TCSANOW, &quiet) == 0;
+  }
+  ~EchoOff() {
+    if (active_) tcsetattr(fd_, TCSANOW, &saved_);
+  }
+  EchoOff(const EchoOff&) = delete;
+  EchoOff& operator=(const EchoOff&) = delete;
+
+ private:
+  int fd_;
+  termios saved_{};
+  bool active_ = false;
+};
+
+// One line of standard input without its line end; false when the input ends before any byte.
+// Reading it there keeps the value out of the shell history and the process list.
+bool read_value_line(const std::string& key, std::string& value, std::ostream& err) {
+  bool terminal = isatty(STDIN_FILENO) == 1;
+  if (terminal) err << key << ": " << std::flush;
+  std::optional<EchoOff> quiet;
+  if (terminal) quiet.emplace(STDIN_FILENO);
+  bool got = static_cast<bool>(std::getline(std::cin, value));
+  quiet.reset();
+  if (terminal) err << "\n";
+  if (!value.empty() && value.back() == '\r') value.pop_back();
+  return got;
+}
+
 int usage(std::ostream& err, const std::string& problem) {
   if (!problem.empty()) err << "varnoklis-ini: " << problem << "\n";
   err << kUsage;
@@ -128,11 +181,16 @@ int fail(std::ostream& err, const std::string& message) {
   return kIniFailure;
 }
 
-int command_set(const std::string& path, const std::string& key, const std::string& value,
+int command_set(const std::string& path, const std::string& key, const std::string* given,
                 std::ostream& err) {
   if (!valid_key(key)) {
     return usage(err, "KEY must be 1 to 196 characters without ';', line breaks or byte 26");
   }
+  std::string typed;
+  if (given == nullptr && !read_value_line(key, typed, err)) {
+    return fail(err, "no value on standard input");
+  }
+  const std::string& value = given != nullptr ? *given : typed;
   if ((value.size() + 7) / 8 * 16 > kFieldCapacity) {
     return usage(err, "VALUE must be at most 96 characters (200 hexadecimal digits stored)");
   }
@@ -232,10 +290,15 @@ bool set_config_entry(std::string_view text, std::string_view key, std::string_v
 }
 
 int run_ini_tool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  if (args.size() == 1 && args[0] == "--help") {
+    out << kUsage;
+    return 0;
+  }
   if (args.size() < 2) return usage(err, "");
   const std::string& path = args[0];
   const std::string& command = args[1];
-  if (command == "set" && args.size() == 4) return command_set(path, args[2], args[3], err);
+  if (command == "set" && args.size() == 4) return command_set(path, args[2], &args[3], err);
+  if (command == "set" && args.size() == 3) return command_set(path, args[2], nullptr, err);
   if (command == "list" && args.size() == 2) return command_list(path, out, err);
   if (command == "show" && args.size() == 3) return command_show(path, args[2], out, err);
   return usage(err, "unknown command or wrong number of arguments");

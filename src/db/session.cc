@@ -1,5 +1,6 @@
 #include "db/session.h"
 
+#include <algorithm>
 #include <cstring>
 #include <system_error>
 
@@ -32,7 +33,39 @@ bool usable_as_file_name(std::string_view name) {
          name.find('\\') == std::string_view::npos;
 }
 
+// Capacity of the diagnostics message; a longer message arrives cut to it.
+constexpr std::size_t kDiagnosticsMessageCapacity = 999;
+
+// A driver may repeat the connect string, password included, in its message.
+void mask(std::string& text, std::string_view secret) {
+  if (secret.empty()) return;
+  for (std::size_t at = text.find(secret); at != std::string::npos;
+       at = text.find(secret, at + secret.size())) {
+    text.replace(at, secret.size(), secret.size(), '*');
+  }
+  // A message cut at its capacity may end in the first part of the password.
+  if (text.size() < kDiagnosticsMessageCapacity) return;
+  for (std::size_t n = std::min(secret.size() - 1, text.size()); n > 0; --n) {
+    if (text.compare(text.size() - n, n, secret.substr(0, n)) == 0) {
+      text.replace(text.size() - n, n, n, '*');
+      return;
+    }
+  }
+}
+
 }  // namespace
+
+std::string describe_connect_failure(const Diagnostics& diagnostics, std::string_view password) {
+  std::string text = diagnostics.message;
+  mask(text, password);
+  for (char& c : text) {
+    if (c == '\r' || c == '\n') c = ' ';
+  }
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  std::string state = diagnostics.state;
+  mask(state, password);
+  return "SQLSTATE: " + state + " ErrNr: " + std::to_string(diagnostics.native) + " Text: " + text;
+}
 
 int Session::connect(const std::string& data_source, const std::string& user,
                      const std::string& password) {

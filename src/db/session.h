@@ -95,4 +95,8 @@ class Session {
   FaultHook fault_hook_;
 };
 
+/// The first diagnostic record of a failed connect as one line without line end,
+/// "SQLSTATE: s ErrNr: n Text: t", with every trace of `password` in it shown as asterisks.
+std::string describe_connect_failure(const Diagnostics& diagnostics, std::string_view password);
+
 }  // namespace varnoklis

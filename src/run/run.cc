@@ -1,7 +1,9 @@
 #include "run/run.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -40,18 +42,13 @@ struct Credentials {
 
 void print_usage(int count) {
   print("Anzahl Parameter(mind. 4) unterschritten! AnzParam: %d", count);
-  print("Aufruf: VARNOKLIS [Param1] [Param2] [Param3] [Param4]  \n");
-  print("Param1: DNL-Funktion\n");
-  print("Param2: Terminal-Name\n");
-  print("Param3: Pfad der DNL-Datei\n");
-  print("Param4: 1: neu 0: dran h\xe4ngen\n");
+  print_usage_text();
 }
 
 // A secret value is shown as asterisks, as in the connect failure message.
-bool fits(const char* name, const std::string& value, std::size_t capacity, bool secret = false) {
+bool fits(const char* name, const std::string& value, std::size_t capacity) {
   if (value.size() <= capacity) return true;
-  std::string shown = secret ? std::string(value.size(), '*') : value;
-  print("%s zu lang (max. %zu Zeichen): %s\n", name, capacity, shown.c_str());
+  print("%s zu lang (max. %zu Zeichen): %s\n", name, capacity, value.c_str());
   return false;
 }
 
@@ -80,23 +77,50 @@ bool read_parameters(const char* const* argv, Parameters& parameters) {
   return true;
 }
 
+// A configuration file that cannot be read is named once, as the absolute path tried from the
+// working directory, since the relative path alone does not tell an operator where to look.
+void report_unreadable_config(int error) {
+  std::error_code unknown;
+  std::string cwd = std::filesystem::current_path(unknown).string();
+  std::string tried = config::absolute_path(config::kConfigPath);
+  print(error == ENOENT || error == ENOTDIR
+            ? "Konfigurationsdatei %s nicht gefunden! Arbeitsverzeichnis: %s\n"
+            : "Konfigurationsdatei %s nicht lesbar! Arbeitsverzeichnis: %s\n",
+        tried.c_str(), cwd.empty() ? "?" : cwd.c_str());
+}
+
+// A value that is missing reads as empty and the run goes on, as before; the added line says
+// which key the connect will lack.
 bool read_credential(const char* key, std::size_t capacity, std::string& value,
-                     bool secret = false) {
+                     bool& file_reported) {
   config::ConfigValue found = config::read_config_value(config::kConfigPath, "", key, 0);
-  if (found.status == config::ConfigStatus::BadValue ||
-      found.status == config::ConfigStatus::FieldTooLong) {
-    print("Konfigurationswert %s in %s ungueltig!\n", key, config::kConfigPath);
-    return false;
+  switch (found.status) {
+    case config::ConfigStatus::BadValue:
+    case config::ConfigStatus::FieldTooLong:
+      print("Konfigurationswert %s in %s ungueltig!\n", key, config::kConfigPath);
+      return false;
+    case config::ConfigStatus::NoFile:
+      if (!file_reported) report_unreadable_config(found.file_error);
+      file_reported = true;
+      break;
+    case config::ConfigStatus::NotFound:
+      print("Konfigurationswert %s in %s nicht gefunden!\n", key, config::kConfigPath);
+      break;
+    case config::ConfigStatus::Found:
+      break;
   }
   value = found.value;
-  return fits(key, value, capacity, secret);
+  if (std::string_view(key) != "PASS") return fits(key, value, capacity);
+  // The password is named only as asterisks, here as in the connect failure message.
+  return value.size() <= capacity || fits(key, std::string(value.size(), '*'), capacity);
 }
 
 bool read_credentials(Credentials& credentials) {
-  if (!read_credential("LOGIN", kCredentialCapacity, credentials.login) ||
-      !read_credential("PASS", kCredentialCapacity, credentials.password, true) ||
-      !read_credential("DATABASE", kCredentialCapacity, credentials.database) ||
-      !read_credential("SCHEMA", kSchemaCapacity + 1, credentials.schema)) {
+  bool reported = false;
+  if (!read_credential("LOGIN", kCredentialCapacity, credentials.login, reported) ||
+      !read_credential("PASS", kCredentialCapacity, credentials.password, reported) ||
+      !read_credential("DATABASE", kCredentialCapacity, credentials.database, reported) ||
+      !read_credential("SCHEMA", kSchemaCapacity + 1, credentials.schema, reported)) {
     return false;
   }
   // The stored schema value carries one character too many; the configured schema is the rest.
@@ -225,6 +249,8 @@ int run(int argc, const char* const* argv, FaultHook fault_hook) {
     std::string hidden(credentials.password.size(), '*');
     print("Name:%s Pwd:%s Net:%s Schema:%s\n", credentials.login.c_str(), hidden.c_str(),
           credentials.database.c_str(), credentials.schema.c_str());
+    print("%s\n",
+          describe_connect_failure(state.session.diagnostics(), credentials.password).c_str());
     return kExitConnect;
   }
   print("Mit Datenbank verbunden! Schema: %s\n", credentials.schema.c_str());
@@ -249,6 +275,14 @@ int run(int argc, const char* const* argv, FaultHook fault_hook) {
     return kExitDatabase;
   }
   return write_file(state);
+}
+
+void print_usage_text() {
+  print("Aufruf: VARNOKLIS [Param1] [Param2] [Param3] [Param4]  \n");
+  print("Param1: DNL-Funktion\n");
+  print("Param2: Terminal-Name\n");
+  print("Param3: Pfad der DNL-Datei\n");
+  print("Param4: 1: neu 0: dran h\xe4ngen\n");
 }
 
 }  // namespace varnoklis

@@ -14,6 +14,9 @@ enum ExitStatus : int {
   kExitRecordsMissing = 5,  ///< file written, but a read or insert failed: records may be wrong
 };
 
+/// Prints the usage text of the command line (the lines after the parameter count).
+void print_usage_text();
+
 /// Runs the whole sequence for the command line and returns the exit status. `fault_hook` is the
 /// test seam that makes chosen statements fail; the program itself never sets it.
 int run(int argc, const char* const* argv, FaultHook fault_hook = {});

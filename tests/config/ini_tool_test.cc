@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -28,6 +29,8 @@ std::string read_all(const fs::path& path) {
   return text.str();
 }
 
+const std::string kTool = VARNOKLIS_BINARY_DIR "/varnoklis-ini ";
+
 class IniTool : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -41,9 +44,12 @@ class IniTool : public ::testing::Test {
   void TearDown() override { fs::remove_all(dir_); }
 
   // Arguments go to the shell as written; the tests quote them themselves.
-  RunResult run(const std::string& args) {
-    std::string command = std::string(VARNOKLIS_BINARY_DIR "/varnoklis-ini ") + args + " >" +
-                          (dir_ / "out").string() + " 2>" + (dir_ / "err").string();
+  RunResult run(const std::string& args) { return run_shell(kTool + args); }
+
+  // Runs a shell pipeline; its last command's standard output and error are caught.
+  RunResult run_shell(const std::string& pipeline) {
+    std::string command =
+        "{ " + pipeline + "; } >" + (dir_ / "out").string() + " 2>" + (dir_ / "err").string();
     int raw = std::system(command.c_str());
     RunResult result;
     result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -81,6 +87,11 @@ TEST_F(IniTool, SetReplacesOnlyItsEntry) {
   std::ofstream(file_, std::ios::binary) << "[Anmeldung];LOGIN;x\n17;LOGIN;" << encipher("alt")
                                          << "\n#;PASS;\n18;PASS;" << encipher("pw") << "\n\n";
   fs::permissions(file_, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  // Rewritten by root, the file still belongs to the account that runs the job.
+  bool root = ::geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(::chown(file_.c_str(), 65534, 65534), 0);
+  }
   EXPECT_EQ(run(file_ + " set LOGIN neu").status, 0);
   EXPECT_EQ(run(file_ + " set DATABASE KVX").status, 0);
   EXPECT_EQ(read_all(file_), "[Anmeldung];LOGIN;x\r\n17;LOGIN;" + encipher("neu") +
@@ -88,6 +99,11 @@ TEST_F(IniTool, SetReplacesOnlyItsEntry) {
                                  "\r\n#;DATABASE;\r\n19;DATABASE;" + encipher("KVX") + "\r\n");
   EXPECT_EQ(fs::status(file_).permissions() & fs::perms::all,
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  struct stat owner {};
+  ASSERT_EQ(::stat(file_.c_str(), &owner), 0);
+  if (root) {
+    EXPECT_EQ(owner.st_uid, 65534u);
+  }
   EXPECT_EQ(run(file_ + " show LOGIN").out, "neu\n");
   EXPECT_EQ(run(file_ + " show PASS").out, "pw\n");
 }
@@ -113,6 +129,10 @@ TEST_F(IniTool, UsageAndMissingKeys) {
   RunResult bare = run("");
   EXPECT_EQ(bare.status, 2);
   EXPECT_EQ(bare.err.rfind("usage: varnoklis-ini FILE set KEY VALUE", 0), 0u);
+  RunResult help = run("--help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out, bare.err);
+  EXPECT_EQ(help.err, "");
   EXPECT_EQ(run(file_ + " frob").status, 2);
   EXPECT_EQ(run(file_ + " show").status, 2);
   EXPECT_EQ(run(file_ + " set 'A;B' v").status, 2);
@@ -126,6 +146,25 @@ TEST_F(IniTool, UsageAndMissingKeys) {
   EXPECT_EQ(missing.status, 1);
   EXPECT_EQ(missing.out, "");
   EXPECT_EQ(missing.err, "varnoklis-ini: PASS: no entry in " + file_ + "\n");
+}
+
+// Typed on a terminal the value is not echoed; from a pipe it is one line, its CR LF dropped.
+TEST_F(IniTool, SetReadsTheValueFromStandardInput) {
+  RunResult piped = run_shell("printf 'pa;ss wort\\r\\nrest\\n' | " + kTool + file_ + " set PASS");
+  EXPECT_EQ(piped.status, 0);
+  EXPECT_EQ(piped.err, "");
+  EXPECT_EQ(run(file_ + " show PASS").out, "pa;ss wort\n");
+  EXPECT_EQ(run(file_ + " set LOGIN </dev/null").err,
+            "varnoklis-ini: no value on standard input\n");
+
+  // The value arrives only after the tool has had time to turn the echo off.
+  RunResult typed = run_shell("(sleep 1; printf 'geheim\\n') | script -qec '" + kTool + file_ +
+                              " set PASS' /dev/null");
+  EXPECT_EQ(typed.out, "PASS: \r\n");
+  EXPECT_EQ(typed.status, 0);
+  EXPECT_EQ(run(file_ + " show PASS").out, "geheim\n");
+  EXPECT_EQ(fs::status(file_).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
 }
 
 }  // namespace

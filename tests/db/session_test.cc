@@ -86,5 +86,24 @@ TEST(Session, ConnectFailureFillsDiagnosticsAndFetchWithoutCursorFails) {
   EXPECT_FALSE(cursor.is_open());
 }
 
+// A driver that repeats the password, even cut at the end of a full message, never shows it.
+TEST(Session, ConnectFailureLineMasksThePassword) {
+  const std::string full(999 - 4, 'x');  // the message buffer holds 999 characters
+  struct Case {
+    std::string message, password, line_text;
+  } cases[] = {
+      {"Login failed for user 'op'.", "", "Login failed for user 'op'."},
+      {"pwd=geheim;uid=op;pwd=geheim\r\n", "geheim", "pwd=******;uid=op;pwd=******"},
+      {"a\nb", "ab", "a b"},
+      {full + "gehe", "geheim", full + "****"},
+      {"ends in gehe", "geheim", "ends in gehe"},
+  };
+  for (const Case& c : cases) {
+    Diagnostics diag{"28000", c.message, 18456};
+    EXPECT_EQ(describe_connect_failure(diag, c.password),
+              "SQLSTATE: 28000 ErrNr: 18456 Text: " + c.line_text);
+  }
+}
+
 }  // namespace
 }  // namespace varnoklis

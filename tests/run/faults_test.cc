@@ -146,10 +146,29 @@ TEST(Faults, UnusableConfigurationFiles) {
     return std::string(text);
   };
 
+  const std::string no_dsn =
+      "SQLSTATE: IM002 ErrNr: 0 Text: [unixODBC][Driver Manager]Data source name not found and "
+      "no default driver specified\n";
+  auto missing = [](const char* key) {
+    return "Konfigurationswert " + std::string(key) +
+           " in ../../files/kelvaniro.ini nicht gefunden!\n";
+  };
   write_file(work.config_file(), "");
   auto r = work.run({"QZDNL31P", "T01", path, "1"});
   EXPECT_EQ(r.status, kExitConnect);
-  EXPECT_EQ(r.output, "DB-Connect-Error: -1!Name: Pwd: Net: Schema:\n");
+  EXPECT_EQ(r.output, missing("LOGIN") + missing("PASS") + missing("DATABASE") + missing("SCHEMA") +
+                          "DB-Connect-Error: -1!Name: Pwd: Net: Schema:\n" + no_dsn);
+
+  std::filesystem::remove(work.config_file());
+  std::filesystem::create_directory(work.config_file());
+  r = work.run({"QZDNL31P", "T01", path, "1"});
+  EXPECT_EQ(r.status, kExitConnect);
+  EXPECT_EQ(
+      r.output,
+      "Konfigurationsdatei " + std::filesystem::canonical(work.config_file()).string() +
+          " nicht lesbar! Arbeitsverzeichnis: " + std::filesystem::canonical(work.cwd()).string() +
+          "\nDB-Connect-Error: -1!Name: Pwd: Net: Schema:\n" + no_dsn);
+  std::filesystem::remove(work.config_file());
 
   std::string login = config::encipher("operator1");
   write_file(work.config_file(), "#;LOGIN;\r\n1;LOGIN;" + login.substr(0, 24) + "\r\n");
@@ -167,6 +186,11 @@ TEST(Faults, UnusableConfigurationFiles) {
   r = work.run({"QZDNL31P", "T01", path, "1"});
   EXPECT_EQ(r.status, kExitConnect);
   EXPECT_EQ(r.output, "LOGIN zu lang (max. 23 Zeichen): a-user-name-of-24-chars!\n");
+  work.write_config({{"PASS", "a-password-of-24-chars!!"}});
+  r = work.run({"QZDNL31P", "T01", path, "1"});
+  EXPECT_EQ(r.status, kExitConnect);
+  EXPECT_EQ(r.output,
+            missing("LOGIN") + "PASS zu lang (max. 23 Zeichen): " + std::string(24, '*') + "\n");
 
   // Lower-case hexadecimal digits decode to other bytes: the data source name comes out wrong.
   std::string dsn = config::encipher(store.dsn());
@@ -179,11 +203,60 @@ TEST(Faults, UnusableConfigurationFiles) {
   r = work.run({"QZDNL31P", "T01", path, "1"});
   EXPECT_EQ(r.status, kExitConnect);
   if (wrong.size() <= 23) {
-    EXPECT_EQ(r.output, "DB-Connect-Error: -1!Name: Pwd: Net:" + wrong + " Schema:\n");
+    EXPECT_EQ(r.output, missing("LOGIN") + missing("PASS") + missing("SCHEMA") +
+                            "DB-Connect-Error: -1!Name: Pwd: Net:" + wrong + " Schema:\n" + no_dsn);
   } else {
     EXPECT_EQ(r.output, "DATABASE zu lang (max. 23 Zeichen): " + wrong + "\n");
   }
   EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+// The first failures a new operator meets say why, and none of them shows the password; the
+// driver manager even names it here, inside the path of the driver it cannot load.
+TEST(Faults, FirstFailuresExplainThemselves) {
+  TempStore store;
+  Workplace work(store);
+  const std::string password = "nodriver7";
+  write_file(store.odbc_ini(),
+             read_file(store.odbc_ini()) + "[NODRIVER]\nDriver=/nonexistent/libnodriver7.so\n");
+  using Entries = std::vector<std::pair<std::string, std::string>>;
+  auto entries = [&](const std::string& dsn) {
+    return Entries{{"LOGIN", "op"}, {"PASS", password}, {"DATABASE", dsn}, {"SCHEMA", "mand"}};
+  };
+  // The program names the folders as the system resolves them.
+  auto real = [](const std::filesystem::path& p) { return std::filesystem::canonical(p).string(); };
+  const std::string no_dsn =
+      "SQLSTATE: IM002 ErrNr: 0 Text: [unixODBC][Driver Manager]Data source name not found and "
+      "no default driver specified\n";
+  const std::string named = "DB-Connect-Error: -1!Name:op Pwd:********* Net:";
+  struct Case {
+    Entries config;  // none: no configuration file at all
+    int status;
+    std::string output;
+  };
+  const Case cases[] = {
+      {{},
+       kExitConnect,
+       "Konfigurationsdatei " + real(work.root()) + "/files/kelvaniro.ini nicht gefunden! " +
+           "Arbeitsverzeichnis: " + real(work.cwd()) +
+           "\nDB-Connect-Error: -1!Name: Pwd: Net: Schema:\n" + no_dsn},
+      {{{"LOGIN", "op"}, {"DATABASE", store.dsn()}, {"SCHEMA", "mand"}},
+       kExitOk,
+       "Konfigurationswert PASS in ../../files/kelvaniro.ini nicht gefunden!\n"
+       "Mit Datenbank verbunden! Schema: MAN\n"},
+      {entries("NOSUCHDSN"), kExitConnect, named + "NOSUCHDSN Schema:MAN\n" + no_dsn},
+      {entries("NODRIVER"), kExitConnect,
+       named + "NODRIVER Schema:MAN\nSQLSTATE: 01000 ErrNr: 0 Text: [unixODBC][Driver Manager]"
+               "Can't open lib '/nonexistent/lib*********.so' : file not found\n"},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove(work.config_file());
+    if (!c.config.empty()) work.write_config(c.config);
+    auto r = work.run({"QZDNL31P", "T01", work.file("t.dat"), "1"});
+    EXPECT_EQ(r.status, c.status) << r.output;
+    EXPECT_EQ(r.output, c.output);
+    EXPECT_EQ(r.output.find(password), std::string::npos);
+  }
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
 #include "support/e2e.h"
 
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "config/cipher.h"
 
@@ -10,8 +12,42 @@ namespace varnoklis::testing {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// Fails the test when `folder` or a folder above it cannot be entered by other users: the
+// unprivileged run could not reach the program, the store or the working folder.
+void expect_reachable_by_others(const fs::path& folder) {
+  for (fs::path p = fs::absolute(folder); !p.empty(); p = p.parent_path()) {
+    std::error_code error;
+    fs::perms perms = fs::status(p, error).permissions();
+    EXPECT_FALSE(error) << p;
+    EXPECT_NE(perms & fs::perms::others_exec, fs::perms::none)
+        << p << " cannot be entered by other users; set TMPDIR to a folder they can reach";
+    if (p == p.root_path()) break;
+  }
+}
+
+// A sanitizer build names its leak suppressions by a path inside the clone; the copy gets its
+// own, so the run does not fail for a file it cannot read.
+std::string copy_leak_suppressions(const fs::path& folder) {
+  const char* options = std::getenv("LSAN_OPTIONS");
+  if (options == nullptr) return {};
+  std::string text = options;
+  const std::string key = "suppressions=";
+  std::size_t at = text.find(key);
+  if (at == std::string::npos) return text;
+  std::size_t start = at + key.size();
+  std::size_t end = text.find(':', start);
+  if (end == std::string::npos) end = text.size();
+  fs::path copy = folder / "lsan.supp";
+  fs::copy_file(text.substr(start, end - start), copy, fs::copy_options::overwrite_existing);
+  return text.replace(start, end - start, copy.string());
+}
+
+}  // namespace
+
 Workplace::Workplace(const TempStore& store, const std::string& schema_value)
-    : odbc_ini_(store.odbc_ini()) {
+    : odbc_ini_(store.odbc_ini()), program_(fs::path(VARNOKLIS_BINARY_DIR) / "varnoklis") {
   fs::create_directories(cwd());
   fs::create_directories(config_file().parent_path());
   write_config({{"LOGIN", "operator"},
@@ -39,9 +75,15 @@ RunResult Workplace::run(const std::vector<std::string>& arguments) const {
   return run_command(command(arguments));
 }
 
-void Workplace::open_to_unprivileged() const {
+void Workplace::open_to_unprivileged() {
+  fs::path bin = dir_.path() / "bin";
+  fs::create_directories(bin);
+  fs::copy_file(program_, bin / "varnoklis", fs::copy_options::overwrite_existing);
+  program_ = bin / "varnoklis";
+  lsan_options_ = copy_leak_suppressions(bin);
   for (const fs::path& folder : {dir_.path(), odbc_ini_.parent_path()}) {
     run_command("chmod -R a+rwX " + shell_quote(folder.string()) + " 2>&1");
+    expect_reachable_by_others(folder);
   }
 }
 
@@ -61,8 +103,10 @@ std::string Workplace::command(const std::vector<std::string>& arguments,
                                const std::string& program) const {
   std::string command = "cd " + shell_quote(cwd().string()) +
                         " && ODBCINI=" + shell_quote(odbc_ini_.string()) +
-                        " ODBCSYSINI=" + shell_quote(odbc_ini_.parent_path().string()) + " " +
-                        shell_quote(std::string(VARNOKLIS_BINARY_DIR) + "/" + program);
+                        " ODBCSYSINI=" + shell_quote(odbc_ini_.parent_path().string()) + " ";
+  if (!lsan_options_.empty()) command += "LSAN_OPTIONS=" + shell_quote(lsan_options_) + " ";
+  command += shell_quote(program.empty() ? program_.string()
+                                         : std::string(VARNOKLIS_BINARY_DIR) + "/" + program);
   for (const std::string& argument : arguments) command += " " + shell_quote(argument);
   return command;
 }

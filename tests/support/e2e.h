@@ -16,17 +16,18 @@ class Workplace {
   explicit Workplace(const TempStore& store, const std::string& schema_value = "KELVANIROX");
   /// Writes a configuration file with exactly these entries (key, plaintext), enciphered.
   void write_config(const std::vector<std::pair<std::string, std::string>>& entries) const;
-  /// Runs build/varnoklis with `arguments` in the working folder.
+  /// Runs the program (build/varnoklis, or its copy) with `arguments` in the working folder.
   RunResult run(const std::vector<std::string>& arguments) const;
   /// Runs build/varnoklis-faulty with the fault `fault` (see its source; empty: none) and
   /// VARNOKLIS_STATS set, standard error going to `stats`.
   RunResult run_faulty(const std::string& fault, const std::filesystem::path& stats,
                        const std::vector<std::string>& arguments) const;
-  /// Opens the working area and the store to every user, for run_unprivileged; call it before
-  /// taking rights away from single files or folders.
-  void open_to_unprivileged() const;
-  /// Runs build/varnoklis as an unprivileged user when the tests run as root, so that file
-  /// permissions apply.
+  /// Opens the working area and the store to every user, for run_unprivileged, and copies the
+  /// program into the working area, since the build folder may lie where other users cannot
+  /// enter; call it before taking rights away from single files or folders.
+  void open_to_unprivileged();
+  /// Runs the program as an unprivileged user when the tests run as root, so that file
+  /// permissions apply; needs open_to_unprivileged first.
   RunResult run_unprivileged(const std::vector<std::string>& arguments) const;
   /// The working area's root folder.
   const std::filesystem::path& root() const { return dir_.path(); }
@@ -39,10 +40,12 @@ class Workplace {
 
  private:
   std::string command(const std::vector<std::string>& arguments,
-                      const std::string& program = "varnoklis") const;
+                      const std::string& program = "") const;
 
   TempDir dir_;
   std::filesystem::path odbc_ini_;
+  std::filesystem::path program_;
+  std::string lsan_options_;  // for the copy: the leak suppressions copied along, when set
 };
 
 /// Whether the tests run as root, for whom file permissions do not apply.
