@@ -36,26 +36,26 @@ constexpr std::array<Field, 16> kQzdnl17p = {{
     group("11", 11),
 }};
 
-// The first date line lends its date the last caption position, so a label column can end in
-// the date's first digit; it is shown as the file holds it.
+// Each value follows its caption directly, as on the terminal's display: the caption's last
+// position is a blank, or the first digit of the date that the first date line lends it.
 constexpr std::array<Field, 17> kQzdnl18p = {{
     {"badge", 1, 13},
     {"label 1", 14, 13},
-    {"value 1", 27, 7},
+    {"value 1", 27, 7, 0, true},
     {"label 2", 34, 13},
-    {"value 2", 47, 7},
+    {"value 2", 47, 7, 0, true},
     {"label 3", 54, 13},
-    {"value 3", 67, 7},
+    {"value 3", 67, 7, 0, true},
     {"label 4", 74, 13},
-    {"value 4", 87, 7},
+    {"value 4", 87, 7, 0, true},
     {"label 5", 94, 13},
-    {"value 5", 107, 7},
+    {"value 5", 107, 7, 0, true},
     {"label 6", 114, 13},
-    {"value 6", 127, 7},
+    {"value 6", 127, 7, 0, true},
     {"label 7", 134, 13},
-    {"value 7", 147, 7},
+    {"value 7", 147, 7, 0, true},
     {"label 8", 154, 13},
-    {"value 8", 167, 7},
+    {"value 8", 167, 7, 0, true},
 }};
 
 constexpr std::array<Field, 9> kQzdnl31p = {{

@@ -9,12 +9,15 @@
 namespace varnoklis::show {
 
 /// One field of a record: its column name and, in a fixed-length record, its 1-based position
-/// and width. `reader` is the reader number of a reader group (0 for any other field).
+/// and width. `reader` is the reader number of a reader group (0 for any other field); a
+/// `joined` field is printed right after the whole field before it, as a display line shows
+/// its caption and value.
 struct Field {
   std::string_view name;
   std::size_t position = 0;
   std::size_t width = 0;
   int reader = 0;
+  bool joined = false;
 };
 
 /// The layout of one download function. A record length of 0 means lines of quoted values.

@@ -10,19 +10,29 @@ constexpr std::size_t kColumnGap = 2;
 
 using Row = std::vector<Cell>;
 
-// Blanks owed before the next cell are written only when a non-empty cell follows, so a line
-// never ends in padding.
-void append_row(const Row& row, const std::vector<std::size_t>& widths, std::string& out) {
-  std::size_t owed = 0;
+bool followed_by_joined(const Layout& layout, std::size_t column) {
+  return column + 1 < layout.fields.size() && layout.fields[column + 1].joined;
+}
+
+// The field before a joined one is shown whole, trailing blanks included, so that the two read
+// as one display line.
+Cell cell_of(const Layout& layout, const Record& record, std::size_t column, Encoding encoding) {
+  const std::string& raw = record.fields[column];
+  if (followed_by_joined(layout, column)) return render(raw, encoding);
+  return render(shown_value(layout, layout.fields[column], raw), encoding);
+}
+
+// Trailing blanks of a line, padding or a value's own, are dropped: they cannot be seen.
+void append_row(const Layout& layout, const Row& row, const std::vector<std::size_t>& widths,
+                std::string& out) {
+  std::string line;
   for (std::size_t column = 0; column < row.size(); ++column) {
-    const Cell& cell = row[column];
-    if (!cell.text.empty()) {
-      out.append(owed, ' ');
-      out += cell.text;
-      owed = 0;
-    }
-    owed += widths[column] - cell.width + kColumnGap;
+    line += row[column].text;
+    line.append(widths[column] - row[column].width, ' ');
+    if (!followed_by_joined(layout, column)) line.append(kColumnGap, ' ');
   }
+  line.erase(line.find_last_not_of(' ') + 1);
+  out += line;
   out += '\n';
 }
 
@@ -35,8 +45,8 @@ std::string format_table(const Layout& layout, const std::vector<Record>& record
   for (const Field& field : layout.fields) header.push_back(render(field.name, encoding));
   for (const Record& record : records) {
     Row& row = rows.emplace_back();
-    for (std::size_t i = 0; i < layout.fields.size(); ++i) {
-      row.push_back(render(shown_value(layout, layout.fields[i], record.fields[i]), encoding));
+    for (std::size_t column = 0; column < layout.fields.size(); ++column) {
+      row.push_back(cell_of(layout, record, column, encoding));
     }
   }
   std::vector<std::size_t> widths(layout.fields.size(), 0);
@@ -46,7 +56,7 @@ std::string format_table(const Layout& layout, const std::vector<Record>& record
     }
   }
   std::string out;
-  for (const Row& row : rows) append_row(row, widths, out);
+  for (const Row& row : rows) append_row(layout, row, widths, out);
   return out;
 }
 

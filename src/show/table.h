@@ -11,7 +11,7 @@
 namespace varnoklis::show {
 
 /// The table of `records`: a line of column names, then one line per record, columns
-/// left-aligned and two blanks apart, no blanks at the end of a line.
+/// left-aligned and two blanks apart (none before a joined field), no blanks at a line's end.
 std::string format_table(const Layout& layout, const std::vector<Record>& records,
                          Encoding encoding);
 
