@@ -129,7 +129,9 @@ const Layout* find_layout(std::string_view keyword) {
   return nullptr;
 }
 
-std::span<const Layout> all_layouts() { return kLayouts; }
+std::span<const Layout> all_layouts() {
+  return kLayouts;
+}
 
 // A group that does not start with its own reader number (never written so by a builder) is
 // shown whole, so that nothing in the file is hidden.

@@ -50,7 +50,7 @@ Encoding encoding_of_locale() {
   std::setlocale(LC_CTYPE, "");
   const char* codeset = nl_langinfo(CODESET);
   return codeset != nullptr && std::strcmp(codeset, "UTF-8") == 0 ? Encoding::Utf8
-                                                                   : Encoding::Cp1252;
+                                                                  : Encoding::Cp1252;
 }
 
 Cell render(std::string_view bytes, Encoding encoding) {

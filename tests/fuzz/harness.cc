@@ -3,12 +3,12 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <span>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -703,7 +703,10 @@ std::string quoted_lines(const std::vector<show::Record>& records) {
 // Length of the UTF-8 sequence starting at `at`; 0 when it is not a well-formed one.
 size_t utf8_sequence(std::string_view text, size_t at) {
   const auto lead = static_cast<unsigned char>(text[at]);
-  const size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead < 0xE0 ? 2 : lead >= 0xE0 && lead < 0xF0 ? 3 : 0;
+  const size_t length = lead < 0x80                   ? 1
+                        : lead >= 0xC2 && lead < 0xE0 ? 2
+                        : lead >= 0xE0 && lead < 0xF0 ? 3
+                                                      : 0;
   if (length == 0 || at + length > text.size()) return 0;
   for (size_t i = 1; i < length; ++i) {
     if ((static_cast<unsigned char>(text[at + i]) & 0xC0) != 0x80) return 0;

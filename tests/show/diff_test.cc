@@ -27,9 +27,9 @@ void replace(std::string& text, const std::string& from, const std::string& to) 
 
 TEST(ShowDiff, AddedRemovedAndChangedBadges) {
   // Two nights of the demo: class 99 got zone HAUPT, badge 1012 was withdrawn, 2004 started.
-  Comparison nights = compare_records(
-      *find_layout("QZDNL17P"), records_of("QZDNL17P", fixture("T01-QZDNL17P.dnl")),
-      records_of("QZDNL17P", fixture("T01-QZDNL17P.next.dnl")), Encoding::Utf8);
+  Comparison nights =
+      compare_records(*find_layout("QZDNL17P"), records_of("QZDNL17P", fixture("T01-QZDNL17P.dnl")),
+                      records_of("QZDNL17P", fixture("T01-QZDNL17P.next.dnl")), Encoding::Utf8);
   std::string groups;
   for (const char* group : {"01", "02", "03", "04", "05", "06", "08", "09", "10", "11"}) {
     groups += std::string("badge 1004: ") + group + " \"\" -> \"99\"\n";
@@ -45,8 +45,10 @@ TEST(ShowDiff, AddedRemovedAndChangedBadges) {
   std::string new_file = old_file;
   replace(new_file, "\"1013\",\"20251208\",\"\",\"00012\"", "\"1013\",\"20251208\",\"\",\"00099\"");
   replace(new_file, "\"001\",\"10 \",\"\",\"101\"", "\"001\",\"10\",\"\",\"1\"\"01\"");
-  replace(new_file, "\"2003\",\"20251208\",\"\",\"\",\"1\",\"1\",\"1\",\"STD\",\"001\",\"20 \",\"\","
-                    "\"203\",\"1\"\r\n", "");
+  replace(new_file,
+          "\"2003\",\"20251208\",\"\",\"\",\"1\",\"1\",\"1\",\"STD\",\"001\",\"20 \",\"\","
+          "\"203\",\"1\"\r\n",
+          "");
   new_file += "\"1013\",\"\",\"\",\"\",\"1\",\"0\",\"\",\"\",\"001\",\"0\",\"\",\"\",\"1\"\r\n";
   Comparison lines = compare_records(*find_layout("IDSTAMM"), records_of("IDSTAMM", old_file),
                                      records_of("IDSTAMM", new_file), Encoding::Utf8);

@@ -40,7 +40,8 @@ TEST(ShowCommand, BadInputIsRefusedWithStatus2) {
   const std::string folder = dir.path().string();
   const std::string idstamm = kData + "T01-IDSTAMM.dnl";
   const std::string qzdnl17p = kData + "T01-QZDNL17P.dnl";
-  const std::string good = "\"1\",\"\",\"\",\"\",\"1\",\"0\",\"\",\"\",\"001\",\"0\",\"\",\"\",\"1\"";
+  const std::string good =
+      "\"1\",\"\",\"\",\"\",\"1\",\"0\",\"\",\"\",\"001\",\"0\",\"\",\"\",\"1\"";
   const std::string twelve = "\"1\",\"\",\"\",\"1\",\"0\",\"\",\"\",\"001\",\"0\",\"\",\"\",\"1\"";
   const std::vector<std::pair<std::string, std::string>> files = {
       {"twelve", good + "\r\n" + twelve + "\r\n"},
@@ -61,13 +62,15 @@ TEST(ShowCommand, BadInputIsRefusedWithStatus2) {
       {{"QZDNL17P", qzdnl17p, "x"}, "varnoklis-show: KEYWORD and FILE needed\n" + kUsage},
       {{"--diff", "QZDNL17P", qzdnl17p},
        "varnoklis-show: --diff needs KEYWORD, OLD and NEW\n" + kUsage},
-      {{"QZDNL17P", qzdnl17p, "--badge"}, "varnoklis-show: --badge needs a badge number\n" + kUsage},
+      {{"QZDNL17P", qzdnl17p, "--badge"},
+       "varnoklis-show: --badge needs a badge number\n" + kUsage},
       {{"--all", "QZDNL17P", qzdnl17p}, "varnoklis-show: unknown option --all\n" + kUsage},
       {{"QZDNL99P", qzdnl17p}, "varnoklis-show: unknown download function QZDNL99P\n" + kUsage},
       {{"QZDNL17P", folder + "/none"}, "varnoklis-show: " + folder + "/none: no such file\n"},
       {{"QZDNL17P", folder}, "varnoklis-show: " + folder + ": not a regular file\n"},
       {{"QZDNL31P", qzdnl17p},
-       "varnoklis-show: " + qzdnl17p + ": 1530 bytes are not whole records of 48 bytes (QZDNL31P)\n"},
+       "varnoklis-show: " + qzdnl17p +
+           ": 1530 bytes are not whole records of 48 bytes (QZDNL31P)\n"},
       {{"IDSTAMM", qzdnl17p}, "varnoklis-show: " + qzdnl17p + line},
       {{"--diff", "IDSTAMM", idstamm, folder + "/twelve"},
        "varnoklis-show: " + folder + "/twelve: line 2 does not split into 13 quoted values\n"},
@@ -110,7 +113,8 @@ TEST(ShowCommand, OutputEncodingFollowsTheLocale) {
   testing::TempDir dir;
   const std::string file = (dir.path() / "t.dnl").string();
   testing::write_file(file, "1            202601010000000011XXXX,XX-00110 M\xdcN");
-  const std::string command = "varnoklis-show QZDNL31P " + testing::shell_quote(file) + " | tail -1";
+  const std::string command =
+      "varnoklis-show QZDNL31P " + testing::shell_quote(file) + " | tail -1";
   auto cp1252 = testing::run_command("LC_ALL=C " VARNOKLIS_BINARY_DIR "/" + command);
   auto utf8 = testing::run_command("LC_ALL=C.UTF-8 " VARNOKLIS_BINARY_DIR "/" + command);
   const std::string row = "1      20260101    00000000  1     1       XXXX,XX-  001   10     M";

@@ -13,7 +13,13 @@ TEST(ShowText, RendersCodePage1252AndEscapesControls) {
     std::size_t width;
   };
   const Case cases[] = {
-      {"Gr\xfc\xdf" "e", "Gr\xfc\xdf" "e", "Gr\xc3\xbc\xc3\x9f" "e", 5},
+      {"Gr\xfc\xdf"
+       "e",
+       "Gr\xfc\xdf"
+       "e",
+       "Gr\xc3\xbc\xc3\x9f"
+       "e",
+       5},
       {"\x80\x9f\xa0\xff", "\x80\x9f\xa0\xff", "\xe2\x82\xac\xc5\xb8\xc2\xa0\xc3\xbf", 4},
       {"a\x1b[2Jb", "a\\x1B[2Jb", "a\\x1B[2Jb", 9},
       {"\x7f\t\r", "\\x7F\\x09\\x0D", "\\x7F\\x09\\x0D", 12},
