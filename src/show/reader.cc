@@ -33,12 +33,11 @@ bool read_quoted(std::string_view line, std::size_t& at, std::string& value) {
 
 bool split_line(std::string_view line, Record& record) {
   std::size_t at = 0;
-  while (record.fields.size() < kQuotedValues) {
+  while (true) {
     if (!read_quoted(line, at, record.fields.emplace_back())) return false;
-    if (at == line.size()) break;
-    if (line[at++] != ',') return false;
+    if (at == line.size()) return record.fields.size() == kQuotedValues;
+    if (record.fields.size() == kQuotedValues || line[at++] != ',') return false;
   }
-  return record.fields.size() == kQuotedValues && at == line.size();
 }
 
 Contents fail(std::string problem) {
