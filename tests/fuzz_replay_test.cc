@@ -53,6 +53,8 @@ TEST(FuzzCorpus, ConfigReader) { replay("config_reader", {fuzz_config_reader}); 
 
 TEST(FuzzCorpus, CipherHex) { replay("cipher_hex", {fuzz_cipher_hex}); }
 
+TEST(FuzzCorpus, DownloadReader) { replay("download_reader", {fuzz_download_reader}); }
+
 TEST(FuzzCorpus, NumberTextAndStatementFill) {
   replay("number_text", {fuzz_number_text, fuzz_sql_fill});
 }

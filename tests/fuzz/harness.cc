@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +19,9 @@
 #include "db/sql_text.h"
 #include "db/text.h"
 #include "queries/number_text.h"
+#include "show/diff.h"
+#include "show/reader.h"
+#include "show/table.h"
 
 namespace varnoklis::fuzz {
 namespace {
@@ -663,6 +667,110 @@ void fuzz_sql_fill(const uint8_t* data, size_t size) {
     token.content = filled;
   }
   check(lex(out) == expected, "each literal holds its values unchanged, none closed early");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Download file reader.
+
+namespace {
+
+// An accepted IDSTAMM file as its lines must read: every line end a line feed, the last line
+// ended too.
+std::string lf_lines(std::string_view bytes) {
+  std::string out;
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') continue;
+    out += bytes[i];
+  }
+  if (!out.empty() && out.back() != '\n') out += '\n';
+  return out;
+}
+
+// The lines the records give when written the way the IDSTAMM builder writes them.
+std::string quoted_lines(const std::vector<show::Record>& records) {
+  std::string out;
+  for (const show::Record& record : records) {
+    for (size_t i = 0; i < record.fields.size(); ++i) {
+      out += i == 0 ? "\"" : ",\"";
+      for (char c : record.fields[i]) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+      out += '"';
+    }
+    out += '\n';
+  }
+  return out;
+}
+
+// Length of the UTF-8 sequence starting at `at`; 0 when it is not a well-formed one.
+size_t utf8_sequence(std::string_view text, size_t at) {
+  const auto lead = static_cast<unsigned char>(text[at]);
+  const size_t length = lead < 0x80                   ? 1
+                        : lead >= 0xC2 && lead < 0xE0 ? 2
+                        : lead >= 0xE0 && lead < 0xF0 ? 3
+                                                      : 0;
+  if (length == 0 || at + length > text.size()) return 0;
+  for (size_t i = 1; i < length; ++i) {
+    if ((static_cast<unsigned char>(text[at + i]) & 0xC0) != 0x80) return 0;
+  }
+  return length;
+}
+
+void check_table(const Checker& check, const show::Layout& layout,
+                 const std::vector<show::Record>& records, show::Encoding encoding) {
+  const std::string table = show::format_table(layout, records, encoding);
+  check(static_cast<size_t>(std::count(table.begin(), table.end(), '\n')) == records.size() + 1,
+        "a heading line and one line per record");
+  check(table.find(" \n") == std::string::npos, "no line ends in blanks");
+  for (size_t at = 0; at < table.size();) {
+    const auto byte = static_cast<unsigned char>(table[at]);
+    check(byte == '\n' || (byte >= 0x20 && byte != 0x7F), "no control byte reaches the terminal");
+    const size_t length = encoding == show::Encoding::Utf8 ? utf8_sequence(table, at) : 1;
+    check(length > 0, "UTF-8 output is well-formed");
+    at += length;
+  }
+}
+
+}  // namespace
+
+void fuzz_download_reader(const uint8_t* data, size_t size) {
+  const Checker check("download_reader");
+  if (size == 0) return;
+  const std::span<const show::Layout> layouts = show::all_layouts();
+  const show::Layout& layout = layouts[data[0] % layouts.size()];
+  const std::string_view bytes = as_text(data + 1, size - 1);
+
+  const show::Contents contents = show::parse_download(layout, bytes);
+  check(contents.ok == contents.problem.empty(), "a problem is named exactly for a refused file");
+  check(contents.ok || contents.records.empty(), "a refused file gives no records");
+  if (layout.record_length != 0) {
+    check(contents.ok == (bytes.size() % layout.record_length == 0),
+          "a fixed-length file is read exactly when it holds whole records");
+    std::string joined;
+    for (const show::Record& record : contents.records) {
+      for (const std::string& field : record.fields) joined += field;
+    }
+    check(joined == (contents.ok ? bytes : std::string_view()),
+          "the fields of the records are the file, every byte once and in order");
+  } else if (contents.ok) {
+    for (const show::Record& record : contents.records) {
+      check(record.fields.size() == 13, "every line holds thirteen values");
+    }
+    check(quoted_lines(contents.records) == lf_lines(bytes),
+          "the values written back quoted give the file's lines, nothing lost or added");
+  }
+  if (!contents.ok) return;
+
+  check_table(check, layout, contents.records, show::Encoding::Cp1252);
+  check_table(check, layout, contents.records, show::Encoding::Utf8);
+  const show::Comparison same =
+      show::compare_records(layout, contents.records, contents.records, show::Encoding::Utf8);
+  check(!same.differ && same.text.empty(), "a file compared with itself shows no difference");
+  if (!contents.records.empty()) {
+    std::vector<show::Record> fewer(contents.records.begin(), contents.records.end() - 1);
+    const show::Comparison dropped =
+        show::compare_records(layout, contents.records, fewer, show::Encoding::Utf8);
+    check(dropped.differ && dropped.text.find("removed") != std::string::npos,
+          "a record left out shows as removed");
+  }
 }
 
 void set_failure_handler(FailureHandler handler) {

@@ -23,6 +23,10 @@ void fuzz_number_text(const uint8_t* data, size_t size);
 /// Statement filling: the input split at zero bytes into the pattern and up to four values.
 void fuzz_sql_fill(const uint8_t* data, size_t size);
 
+/// Download file reader: the first byte picks the layout, the rest is the file; accepted files
+/// are also printed as tables and compared.
+void fuzz_download_reader(const uint8_t* data, size_t size);
+
 /// Called with the target's name and the property that failed. It must not return normally
 /// (abort, or throw to let a test report the input).
 using FailureHandler = void (*)(const char* target, const char* property);

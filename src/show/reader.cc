@@ -1,0 +1,141 @@
+#include "show/reader.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace varnoklis::show {
+
+namespace {
+
+constexpr std::size_t kQuotedValues = 13;
+
+// Reads one quoted value starting at `at` (on its opening quote) and leaves `at` behind the
+// closing quote.
+bool read_quoted(std::string_view line, std::size_t& at, std::string& value) {
+  if (at >= line.size() || line[at] != '"') return false;
+  for (++at; at < line.size(); ++at) {
+    if (line[at] != '"') {
+      value += line[at];
+    } else if (at + 1 < line.size() && line[at + 1] == '"') {
+      value += '"';
+      ++at;
+    } else {
+      ++at;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool split_line(std::string_view line, Record& record) {
+  std::size_t at = 0;
+  while (true) {
+    if (!read_quoted(line, at, record.fields.emplace_back())) return false;
+    if (at == line.size()) return record.fields.size() == kQuotedValues;
+    if (record.fields.size() == kQuotedValues || line[at++] != ',') return false;
+  }
+}
+
+Contents fail(std::string problem) {
+  Contents contents;
+  contents.problem = std::move(problem);
+  return contents;
+}
+
+// A line ends at its line feed; a carriage return just before it belongs to the line end.
+Contents parse_lines(std::string_view bytes) {
+  Contents contents;
+  std::size_t number = 0;
+  for (std::size_t start = 0; start < bytes.size();) {
+    ++number;
+    std::size_t end = bytes.find('\n', start);
+    std::string_view line = bytes.substr(start, end == std::string_view::npos ? end : end - start);
+    if (end != std::string_view::npos && !line.empty() && line.back() == '\r') {
+      line.remove_suffix(1);
+    }
+    Record& record = contents.records.emplace_back();
+    if (!split_line(line, record)) {
+      return fail("line " + std::to_string(number) + " does not split into " +
+                  std::to_string(kQuotedValues) + " quoted values");
+    }
+    start = end == std::string_view::npos ? bytes.size() : end + 1;
+  }
+  contents.ok = true;
+  return contents;
+}
+
+Contents parse_fixed(const Layout& layout, std::string_view bytes) {
+  const std::size_t length = layout.record_length;
+  if (bytes.size() % length != 0) {
+    return fail(std::to_string(bytes.size()) + " bytes are not whole records of " +
+                std::to_string(length) + " bytes (" + std::string(layout.keyword) + ")");
+  }
+  Contents contents;
+  for (std::size_t start = 0; start < bytes.size(); start += length) {
+    Record& record = contents.records.emplace_back();
+    for (const Field& field : layout.fields) {
+      record.fields.emplace_back(bytes.substr(start + field.position - 1, field.width));
+    }
+  }
+  contents.ok = true;
+  return contents;
+}
+
+std::string system_problem(int error) {
+  return error == ENOENT ? std::string("no such file")
+                         : std::string("cannot read: ") + std::strerror(error);
+}
+
+// Only a regular file is read: a folder, a pipe or a device is no download file, and reading
+// one could block or never end.
+bool read_regular_file(const std::string& path, std::string& bytes, std::string& problem) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    problem = system_problem(errno);
+    return false;
+  }
+  struct stat info {};
+  bool ok = ::fstat(fd, &info) == 0;
+  if (!ok) problem = system_problem(errno);
+  if (ok && !S_ISREG(info.st_mode)) {
+    ok = false;
+    problem = "not a regular file";
+  }
+  char buffer[65536];
+  while (ok) {
+    ssize_t count = ::read(fd, buffer, sizeof buffer);
+    if (count == 0) break;
+    if (count < 0 && errno == EINTR) continue;
+    if (count < 0) {
+      ok = false;
+      problem = system_problem(errno);
+      break;
+    }
+    bytes.append(buffer, static_cast<std::size_t>(count));
+  }
+  ::close(fd);
+  return ok;
+}
+
+}  // namespace
+
+Contents parse_download(const Layout& layout, std::string_view bytes) {
+  return layout.record_length == 0 ? parse_lines(bytes) : parse_fixed(layout, bytes);
+}
+
+Contents read_download(const Layout& layout, const std::string& path) {
+  std::string bytes;
+  std::string problem;
+  if (!read_regular_file(path, bytes, problem)) return fail(problem);
+  return parse_download(layout, bytes);
+}
+
+std::string_view badge_of(const Layout& layout, const Record& record) {
+  return shown_value(layout, layout.fields[0], record.fields[0]);
+}
+
+}  // namespace varnoklis::show

@@ -1,0 +1,104 @@
+#include "show/show.h"
+
+#include <optional>
+#include <string_view>
+
+#include "show/diff.h"
+#include "show/layouts.h"
+#include "show/reader.h"
+#include "show/table.h"
+
+namespace varnoklis::show {
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: varnoklis-show KEYWORD FILE [--badge NUMBER]            print a download file as a "
+    "table\n"
+    "       varnoklis-show --diff KEYWORD OLD NEW [--badge NUMBER]  list what changed from OLD "
+    "to NEW\n"
+    "KEYWORD: QZDNL17P, QZDNL18P, QZDNL31P, QZDNL60P or IDSTAMM (any letter case)\n";
+
+struct Request {
+  bool diff = false;
+  bool help = false;
+  std::optional<std::string> badge;
+  std::vector<std::string> operands;
+};
+
+int usage(std::ostream& err, const std::string& problem) {
+  err << "varnoklis-show: " << problem << "\n" << kUsage;
+  return kShowTrouble;
+}
+
+// Options may stand anywhere; every other argument is an operand.
+bool parse(const std::vector<std::string>& args, Request& request, std::string& problem) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--diff") {
+      request.diff = true;
+    } else if (arg == "--help") {
+      request.help = true;
+    } else if (arg == "--badge") {
+      if (++i == args.size()) {
+        problem = "--badge needs a badge number";
+        return false;
+      }
+      request.badge = args[i];
+    } else if (arg.starts_with("--")) {
+      problem = "unknown option " + arg;
+      return false;
+    } else {
+      request.operands.push_back(arg);
+    }
+  }
+  const std::size_t wanted = request.diff ? 3 : 2;
+  if (!request.help && request.operands.size() != wanted) {
+    problem = request.diff ? "--diff needs KEYWORD, OLD and NEW" : "KEYWORD and FILE needed";
+    return false;
+  }
+  return true;
+}
+
+bool read_file(const Layout& layout, const std::string& path, const Request& request,
+               std::vector<Record>& records, std::ostream& err) {
+  Contents contents = read_download(layout, path);
+  if (!contents.ok) {
+    err << "varnoklis-show: " << path << ": " << contents.problem << "\n";
+    return false;
+  }
+  for (Record& record : contents.records) {
+    if (!request.badge || badge_of(layout, record) == *request.badge) {
+      records.push_back(std::move(record));
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+int run_show(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+             Encoding encoding) {
+  Request request;
+  std::string problem;
+  if (!parse(args, request, problem)) return usage(err, problem);
+  if (request.help) {
+    out << kUsage;
+    return kShowSame;
+  }
+  const Layout* layout = find_layout(request.operands[0]);
+  if (layout == nullptr) return usage(err, "unknown download function " + request.operands[0]);
+  std::vector<Record> first;
+  if (!read_file(*layout, request.operands[1], request, first, err)) return kShowTrouble;
+  if (!request.diff) {
+    out << format_table(*layout, first, encoding);
+    return kShowSame;
+  }
+  std::vector<Record> second;
+  if (!read_file(*layout, request.operands[2], request, second, err)) return kShowTrouble;
+  Comparison comparison = compare_records(*layout, first, second, encoding);
+  out << comparison.text;
+  return comparison.differ ? kShowDifferent : kShowSame;
+}
+
+}  // namespace varnoklis::show
