@@ -20,7 +20,8 @@ const Purpose kAllSchemas{"Mandanten lesen"};
 }  // namespace
 
 int SchemaList::open_linked(Session& session, std::string_view terminal) {
-  return cursor_.open(session, kLinkedSchemas, fill(kLinkedSchemasSql, session.dialect(), {terminal}),
+  return cursor_.open(session, kLinkedSchemas,
+                      fill(kLinkedSchemasSql, session.dialect(), {terminal}),
                       {text_column(kSchemaCapacity)});
 }
 

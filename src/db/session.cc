@@ -129,7 +129,8 @@ int Session::attach_store() {
   }
   if (file.empty()) return -1;
   store_folder_ = std::filesystem::path(file).parent_path();
-  if (run(kStoreSetup.what, "ATTACH DATABASE " + quoted_literal(file) + " AS KvxCore") != 0) return -1;
+  if (run(kStoreSetup.what, "ATTACH DATABASE " + quoted_literal(file) + " AS KvxCore") != 0)
+    return -1;
   // An attached file starts with SQLite's own synchronous setting, not the one the data source
   // gave the main file; the staging rows are written through this attachment.
   std::int32_t synchronous = 2;
@@ -140,14 +141,17 @@ int Session::attach_store() {
       synchronous = statement.integer(1);
     }
   }
-  return run(kStoreSetup.what, "PRAGMA KvxCore.synchronous = " + std::to_string(synchronous)) == 0 ? 0 : -1;
+  return run(kStoreSetup.what, "PRAGMA KvxCore.synchronous = " + std::to_string(synchronous)) == 0
+             ? 0
+             : -1;
 }
 
 int Session::switch_schema(std::string_view name) {
   schema_ = std::string(name);
   if (dialect_ != Dialect::Sqlite) return 0;
   if (!attached_client_.empty()) {
-    if (run(kClientFile.what, "DETACH DATABASE " + quoted_identifier(attached_client_)) != 0) return -2;
+    if (run(kClientFile.what, "DETACH DATABASE " + quoted_identifier(attached_client_)) != 0)
+      return -2;
     attached_client_.clear();
   }
   if (!usable_as_file_name(schema_)) return -1;
@@ -155,7 +159,7 @@ int Session::switch_schema(std::string_view name) {
   std::error_code error;
   if (!std::filesystem::is_regular_file(file, error)) return -1;
   if (run(kClientFile.what, "ATTACH DATABASE " + quoted_literal(file.string()) + " AS " +
-          quoted_identifier(schema_)) != 0) {
+                                quoted_identifier(schema_)) != 0) {
     return -2;
   }
   attached_client_ = schema_;

@@ -62,7 +62,8 @@ int ReadBack::open_next_page() {
                                        : fill(kReadBackNextPageSql, Dialect::Sqlite,
                                               {path_, last_row_, last_row_, page});
   page_rows_ = 0;
-  return cursor_.open(*session_, kReadingBack, text, {text_column(kRecordCapacity), text_column(20)});
+  return cursor_.open(*session_, kReadingBack, text,
+                      {text_column(kRecordCapacity), text_column(20)});
 }
 
 int ReadBack::fetch(std::string& record) {

@@ -200,8 +200,7 @@ int write_file(RunState& state) {
   format.line_end = state.visited > 0 && state.builder->line_end;
   switch (write_download_file(state.session, state.parameters.path, format)) {
     case WriteResult::Written:
-      return state.records_missing || state.session.failures() > 0 ? kExitRecordsMissing
-                                                                    : kExitOk;
+      return state.records_missing || state.session.failures() > 0 ? kExitRecordsMissing : kExitOk;
     case WriteResult::ReadBackFailed:
       return kExitDatabase;
     case WriteResult::OpenFailed:

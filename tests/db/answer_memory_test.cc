@@ -70,9 +70,10 @@ TEST(AnswerMemory, ARememberedAnswerIsTheFetchedOneRowForRow) {
   }
   Session session;
   store.connect(session);
-  EXPECT_EQ(ask(session, several, false).rows,
-            (std::vector<std::string>{"set|set|set|Hau|4|6.000000|1", "NULL|NULL|NULL||0|0.000000|0",
-                                      "set|set|set|ab|8|12.000000|0"}));
+  EXPECT_EQ(
+      ask(session, several, false).rows,
+      (std::vector<std::string>{"set|set|set|Hau|4|6.000000|1", "NULL|NULL|NULL||0|0.000000|0",
+                                "set|set|set|ab|8|12.000000|0"}));
 }
 
 // A failure is never remembered: the same text is sent again and fails again.

@@ -15,13 +15,11 @@ TEST(Failure, OnlyDeadlocksTimeoutsAndABusyStoreAreTriedAgainAndTheReportsAreWho
     Dialect dialect;
     bool transient;
   };
-  for (const Case& c : {Case{"40001", 1205, Dialect::SqlServer, true},
-                        Case{"HYT00", 0, Dialect::SqlServer, true},
-                        Case{"HY000", 5, Dialect::Sqlite, true},
-                        Case{"HY000", 5, Dialect::SqlServer, false},
-                        Case{"HY000", 1, Dialect::Sqlite, false},
-                        Case{"08S01", 10054, Dialect::SqlServer, false},
-                        Case{"42S02", 208, Dialect::SqlServer, false}}) {
+  for (const Case& c :
+       {Case{"40001", 1205, Dialect::SqlServer, true}, Case{"HYT00", 0, Dialect::SqlServer, true},
+        Case{"HY000", 5, Dialect::Sqlite, true}, Case{"HY000", 5, Dialect::SqlServer, false},
+        Case{"HY000", 1, Dialect::Sqlite, false}, Case{"08S01", 10054, Dialect::SqlServer, false},
+        Case{"42S02", 208, Dialect::SqlServer, false}}) {
     EXPECT_EQ(transient(Diagnostics{c.state, "", c.native}, c.dialect), c.transient) << c.state;
   }
   EXPECT_EQ(kStatementAttempts, 3);
@@ -75,8 +73,7 @@ TEST(Failure, NoRowIsNoFailureButAFailedExecutionOrFetchIsCountedOnce) {
   const std::string line = "DB-Fehler Standort lesen! ErrNr: 1205 SQLSTATE: 40001";
   EXPECT_EQ(::testing::internal::GetCapturedStdout(),
             line + " - Versuch 2 von 3\n" + line + " - Versuch 3 von 3\n" + line +
-                " - Versuch 2 von 3\n" + line + " - Versuch 3 von 3\n" + line + "\n" + line +
-                "\n");
+                " - Versuch 2 von 3\n" + line + " - Versuch 3 von 3\n" + line + "\n" + line + "\n");
 }
 
 }  // namespace

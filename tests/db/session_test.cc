@@ -44,9 +44,10 @@ TEST(Session, StatementsRunWhileACursorIsOpenAndClientFilesAreAttachedNeverCreat
   EXPECT_EQ(session.schema(), "MANDANT1");
 
   Cursor cursor;
-  ASSERT_EQ(cursor.open(session, {"Test"}, "SELECT StoNum, StoKtx FROM KvxCore.Kvx113Sto ORDER BY StoNum",
-                        {text_column(8), text_column(3)}),
-            0);
+  ASSERT_EQ(
+      cursor.open(session, {"Test"}, "SELECT StoNum, StoKtx FROM KvxCore.Kvx113Sto ORDER BY StoNum",
+                  {text_column(8), text_column(3)}),
+      0);
   std::string seen;
   while (cursor.fetch() == Outcome::Ok) {
     std::string number(cursor.row().text(1));

@@ -2,7 +2,9 @@
 // must always tell the truth about it.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
+#include <tuple>
 
 #include "builders/builder_store.h"
 #include "run/run.h"
@@ -26,12 +28,15 @@ std::uint64_t stat(const std::filesystem::path& stats, const std::string& name) 
   return at == std::string::npos ? 0 : std::stoull(text.substr(at + name.size() + 2));
 }
 
-class FailureSweep : public ::testing::TestWithParam<const char*> {
+// The sweep runs with memory on, as the program runs, and off, so that every statement the
+// system sends for every badge fails once.
+class FailureSweep : public ::testing::TestWithParam<std::tuple<const char*, bool>> {
  protected:
   void SetUp() override {
+    if (!std::get<1>(GetParam())) setenv("VARNOKLIS_NO_MEMORY", "1", 1);
     testing::seed_two_clients(store_);
     write_file(path_, kPrevious);
-    auto clean = work_.run_faulty("", stats_, {GetParam(), "T01", path_, "1"});
+    auto clean = work_.run_faulty("", stats_, {keyword(), "T01", path_, "1"});
     ASSERT_EQ(clean.status, kExitOk) << clean.output;
     clean_file_ = read_file(path_);
     statements_ = stat(stats_, "statements");
@@ -39,9 +44,13 @@ class FailureSweep : public ::testing::TestWithParam<const char*> {
     ASSERT_GT(statements_, 10u);
   }
 
+  void TearDown() override { unsetenv("VARNOKLIS_NO_MEMORY"); }
+
+  const char* keyword() const { return std::get<0>(GetParam()); }
+
   testing::RunResult run(const std::string& fault) {
     write_file(path_, kPrevious);
-    return work_.run_faulty(fault, stats_, {GetParam(), "T01", path_, "1"});
+    return work_.run_faulty(fault, stats_, {keyword(), "T01", path_, "1"});
   }
 
   TempStore store_;
@@ -72,9 +81,11 @@ TEST_P(FailureSweep, NoFailurePassesSilently) {
       }
     }
   }
-  std::printf("%s: %llu statements, %llu fetches; previous file kept %d, incomplete %d\n",
-              GetParam(), static_cast<unsigned long long>(statements_),
-              static_cast<unsigned long long>(fetches_), by_status[2] + by_status[3] + by_status[4], by_status[5]);
+  std::printf("%s memory %s: %llu statements, %llu fetches; previous file kept %d, incomplete %d\n",
+              keyword(), std::get<1>(GetParam()) ? "on" : "off",
+              static_cast<unsigned long long>(statements_),
+              static_cast<unsigned long long>(fetches_), by_status[2] + by_status[3] + by_status[4],
+              by_status[5]);
 }
 
 // A deadlock victim or a timeout that clears within three attempts leaves the run complete; one
@@ -100,8 +111,9 @@ TEST_P(FailureSweep, TransientFailuresAreTriedAgain) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryDownloadFunction, FailureSweep,
-                         ::testing::Values("QZDNL17P", "QZDNL18P", "QZDNL31P", "QZDNL60P",
-                                           "IDSTAMM"));
+                         ::testing::Combine(::testing::Values("QZDNL17P", "QZDNL18P", "QZDNL31P",
+                                                              "QZDNL60P", "IDSTAMM"),
+                                            ::testing::Bool()));
 
 }  // namespace
 }  // namespace varnoklis

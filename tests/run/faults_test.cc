@@ -93,7 +93,8 @@ TEST(Faults, StagingRowsThatCannotBeClearedStopTheRun) {
   store.sql("KVXCORE", "UPDATE Kvx999Tmp SET TmpUsr = '" + path + "';");
   auto r = work.run({"QZDNL31P", "T01", path, "1"});
   EXPECT_EQ(r.status, kExitDatabase);
-  EXPECT_EQ(r.output, kConnected + "DB-Fehler Tab. Kvx999Tmp loeschen! ErrNr: 19 SQLSTATE: HY000\n" +
+  EXPECT_EQ(r.output, kConnected +
+                          "DB-Fehler Tab. Kvx999Tmp loeschen! ErrNr: 19 SQLSTATE: HY000\n" +
                           "Error Tab. Kvx999Tmp loeschen! ErrNr: -1 User: " + path);
   EXPECT_EQ(read_file(path), "OLD");
 }

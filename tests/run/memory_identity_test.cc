@@ -73,7 +73,8 @@ TEST(Memory, FilesAndMessagesAreTheSameWithAndWithoutIt) {
     Workplace work(store);
     std::vector<std::vector<std::string>> runs;
     for (const std::string& keyword : keywords) runs.push_back({keyword, "T01"});
-    if (demo) runs.insert(runs.end(), {{"QZDNL18P", "T02"}, {"QZDNL18P", "T03"}, {"QZDNL17P", "T04"}});
+    if (demo)
+      runs.insert(runs.end(), {{"QZDNL18P", "T02"}, {"QZDNL18P", "T03"}, {"QZDNL17P", "T04"}});
     Outputs on = run_all(work, runs, true);
     Outputs off = run_all(work, runs, false);
     EXPECT_EQ(on.text, off.text);

@@ -94,7 +94,7 @@ RunResult Workplace::run_unprivileged(const std::vector<std::string>& arguments)
 }
 
 RunResult Workplace::run_faulty(const std::string& fault, const fs::path& stats,
-                               const std::vector<std::string>& arguments) const {
+                                const std::vector<std::string>& arguments) const {
   return run_command("export VARNOKLIS_STATS=1 VARNOKLIS_FAULT=" + shell_quote(fault) + "; " +
                      command(arguments, "varnoklis-faulty") + " 2>" + shell_quote(stats.string()));
 }

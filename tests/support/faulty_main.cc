@@ -43,16 +43,16 @@ int main(int argc, char** argv) {
   const char* spec = std::getenv("VARNOKLIS_FAULT");
   Fault fault;
   if (spec == nullptr || !parse(spec, fault)) return varnoklis::run(argc, argv);
-  return varnoklis::run(argc, argv,
-                        [fault](varnoklis::FaultPoint point, std::uint64_t ordinal,
-                                varnoklis::Diagnostics& diag) {
-                          if (point != fault.point || ordinal < fault.ordinal ||
-                              ordinal >= fault.ordinal + fault.times) {
-                            return false;
-                          }
-                          diag.state = fault.state;
-                          diag.native = fault.native;
-                          diag.message = "injected";
-                          return true;
-                        });
+  return varnoklis::run(
+      argc, argv,
+      [fault](varnoklis::FaultPoint point, std::uint64_t ordinal, varnoklis::Diagnostics& diag) {
+        if (point != fault.point || ordinal < fault.ordinal ||
+            ordinal >= fault.ordinal + fault.times) {
+          return false;
+        }
+        diag.state = fault.state;
+        diag.native = fault.native;
+        diag.message = "injected";
+        return true;
+      });
 }
