@@ -19,12 +19,12 @@ struct Fault {
 };
 
 bool parse(const char* text, Fault& fault) {
-  std::string spec = text;
+  std::string line = text;
   std::string parts[5];
   std::size_t count = 0, start = 0;
   while (count < 5) {
-    std::size_t colon = spec.find(':', start);
-    parts[count++] = spec.substr(start, colon - start);
+    std::size_t colon = line.find(':', start);
+    parts[count++] = line.substr(start, colon - start);
     if (colon == std::string::npos) break;
     start = colon + 1;
   }
@@ -40,9 +40,9 @@ bool parse(const char* text, Fault& fault) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const char* spec = std::getenv("VARNOKLIS_FAULT");
+  const char* setting = std::getenv("VARNOKLIS_FAULT");
   Fault fault;
-  if (spec == nullptr || !parse(spec, fault)) return varnoklis::run(argc, argv);
+  if (setting == nullptr || !parse(setting, fault)) return varnoklis::run(argc, argv);
   return varnoklis::run(
       argc, argv,
       [fault](varnoklis::FaultPoint point, std::uint64_t ordinal, varnoklis::Diagnostics& diag) {
