@@ -113,7 +113,11 @@ TEST_P(FailureSweep, TransientFailuresAreTriedAgain) {
 INSTANTIATE_TEST_SUITE_P(EveryDownloadFunction, FailureSweep,
                          ::testing::Combine(::testing::Values("QZDNL17P", "QZDNL18P", "QZDNL31P",
                                                               "QZDNL60P", "IDSTAMM"),
-                                            ::testing::Bool()));
+                                            ::testing::Bool()),
+                         [](const ::testing::TestParamInfo<FailureSweep::ParamType>& param) {
+                           return std::string(std::get<0>(param.param)) +
+                                  (std::get<1>(param.param) ? "_Memory" : "_NoMemory");
+                         });
 
 }  // namespace
 }  // namespace varnoklis
