@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "db/text.h"
+
 namespace varnoklis::show {
 
 namespace {
@@ -105,16 +107,6 @@ constexpr std::array<Layout, 5> kLayouts = {{
     {"IDSTAMM", 0, kIdstamm},
 }};
 
-bool same_keyword(std::string_view keyword, std::string_view known) {
-  if (keyword.size() != known.size()) return false;
-  for (std::size_t i = 0; i < keyword.size(); ++i) {
-    char c = keyword[i];
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    if (c != known[i]) return false;
-  }
-  return true;
-}
-
 std::string_view without_trailing_blanks(std::string_view text) {
   std::size_t end = text.find_last_not_of(' ');
   return end == std::string_view::npos ? std::string_view() : text.substr(0, end + 1);
@@ -123,8 +115,10 @@ std::string_view without_trailing_blanks(std::string_view text) {
 }  // namespace
 
 const Layout* find_layout(std::string_view keyword) {
+  std::string upper(keyword);
+  upper_case(upper);
   for (const Layout& layout : kLayouts) {
-    if (same_keyword(keyword, layout.keyword)) return &layout;
+    if (upper == layout.keyword) return &layout;
   }
   return nullptr;
 }
