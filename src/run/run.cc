@@ -46,9 +46,10 @@ void print_usage(int count) {
 }
 
 // A secret value is shown as asterisks, as in the connect failure message.
-bool fits(const char* name, const std::string& value, std::size_t capacity) {
+bool fits(const char* name, const std::string& value, std::size_t capacity, bool secret = false) {
   if (value.size() <= capacity) return true;
-  print("%s zu lang (max. %zu Zeichen): %s\n", name, capacity, value.c_str());
+  std::string shown = secret ? std::string(value.size(), '*') : value;
+  print("%s zu lang (max. %zu Zeichen): %s\n", name, capacity, shown.c_str());
   return false;
 }
 
@@ -110,9 +111,7 @@ bool read_credential(const char* key, std::size_t capacity, std::string& value,
       break;
   }
   value = found.value;
-  if (std::string_view(key) != "PASS") return fits(key, value, capacity);
-  // The password is named only as asterisks, here as in the connect failure message.
-  return value.size() <= capacity || fits(key, std::string(value.size(), '*'), capacity);
+  return fits(key, value, capacity, std::string_view(key) == "PASS");
 }
 
 bool read_credentials(Credentials& credentials) {
