@@ -4,9 +4,9 @@
 
 namespace varnoklis {
 
-const Answer* AnswerMemory::find(const std::string& text) const {
+const AnswerMemory::Entry* AnswerMemory::find(const std::string& text) const {
   auto found = answers_.find(text);
-  return found == answers_.end() ? nullptr : &found->second;
+  return found == answers_.end() ? nullptr : &*found;
 }
 
 void AnswerMemory::keep(std::string text, Answer answer) {

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "db/odbc.h"
@@ -48,12 +49,13 @@ struct Answer {
 /// one entry per distinct text, kept until the run ends.
 class AnswerMemory {
  public:
-  /// The remembered answer to `text`, or nullptr.
-  const Answer* find(const std::string& text) const;
+  /// A statement text and its remembered answer.
+  using Entry = std::pair<const std::string, Answer>;
+
+  /// The remembered answer to `text` with its text, or nullptr.
+  const Entry* find(const std::string& text) const;
   /// Remembers the complete answer to `text`.
   void keep(std::string text, Answer answer);
-  /// Number of remembered texts.
-  std::size_t size() const { return answers_.size(); }
 
  private:
   std::unordered_map<std::string, Answer> answers_;

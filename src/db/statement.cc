@@ -49,12 +49,12 @@ void Statement::apply_cursor_attributes() {
 Outcome Statement::execute(const std::string& text) {
   if (!remembers()) return send(text);
   replay_ = session_.memory().find(text);
-  text_ = text;
   if (replay_ != nullptr) {
     replay_row_ = 0;
     session_.count_remembered();
     return Outcome::Ok;
   }
+  text_ = text;
   if (deferred_ && !allocate()) return Outcome::Error;
   Outcome outcome = send(text);
   recording_ = outcome == Outcome::Ok;
@@ -95,9 +95,11 @@ bool Statement::bind(std::initializer_list<Column> columns) {
   // A remembered answer serves only the columns it was fetched with; any other binding asks
   // the database.
   if (replay_ != nullptr &&
-      !std::equal(columns.begin(), columns.end(), replay_->layout.begin(), replay_->layout.end())) {
+      !std::equal(columns.begin(), columns.end(), replay_->second.layout.begin(),
+                  replay_->second.layout.end())) {
+    const std::string& text = replay_->first;
     replay_ = nullptr;
-    broken_ = (deferred_ && !allocate()) || send(text_) == Outcome::Error;
+    broken_ = (deferred_ && !allocate()) || send(text) == Outcome::Error;
   }
   if (recording_) answer_.layout.assign(columns.begin(), columns.end());
   std::size_t offset = 0;
@@ -144,11 +146,12 @@ Outcome Statement::fetch() {
 }
 
 Outcome Statement::fetch_remembered() {
-  if (replay_row_ == replay_->rows.size()) {
+  const std::vector<RememberedRow>& rows = replay_->second.rows;
+  if (replay_row_ == rows.size()) {
     last_fetch_ = SQL_NO_DATA;
     return Outcome::NoData;
   }
-  const RememberedRow& row = replay_->rows[replay_row_++];
+  const RememberedRow& row = rows[replay_row_++];
   std::memcpy(buffer_.data(), row.bytes.data(), row.bytes.size());
   for (std::size_t i = 0; i < columns_; ++i) bound_[i].indicator = row.indicators[i];
   last_fetch_ = row.result;

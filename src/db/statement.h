@@ -91,7 +91,7 @@ class Statement {
   bool cursor_attributes_ = false;
   bool broken_ = false;
   // A remembered answer being replayed, or the text whose answer is being recorded.
-  const Answer* replay_ = nullptr;
+  const AnswerMemory::Entry* replay_ = nullptr;
   std::size_t replay_row_ = 0;
   std::string text_;
   bool recording_ = false;
