@@ -19,7 +19,8 @@ struct BuildCounts {
 using BuildFunction = BuildCounts (*)(Session& session, std::string_view path,
                                       std::string_view terminal, std::string_view schema);
 
-/// A download function: its keyword, record length (0: not padded), line end, builder.
+/// A download function: its keyword, record length (0: not padded) and line end from its
+/// layout, and its builder.
 struct Builder {
   std::string_view keyword;
   std::size_t record_length;
@@ -30,16 +31,16 @@ struct Builder {
 /// The builder of an upper-case keyword; nullptr for an unknown one.
 const Builder* find_builder(std::string_view keyword);
 
-/// QZDNL17P: 85-character records with one day balance and eleven reader groups.
+/// QZDNL17P: records with one day balance and eleven reader groups.
 BuildCounts build_qzdnl17p(Session& session, std::string_view path, std::string_view terminal,
                            std::string_view schema);
-/// QZDNL18P: 173-character records with eight display lines.
+/// QZDNL18P: records with eight display lines.
 BuildCounts build_qzdnl18p(Session& session, std::string_view path, std::string_view terminal,
                            std::string_view schema);
-/// QZDNL31P: 48-character records for badges with access.
+/// QZDNL31P: records for badges with access.
 BuildCounts build_qzdnl31p(Session& session, std::string_view path, std::string_view terminal,
                            std::string_view schema);
-/// QZDNL60P: 45-character records with a terminal-chosen balance and three reader groups.
+/// QZDNL60P: records with a terminal-chosen balance and three reader groups.
 BuildCounts build_qzdnl60p(Session& session, std::string_view path, std::string_view terminal,
                            std::string_view schema);
 /// IDSTAMM: one line of thirteen quoted values per badge.

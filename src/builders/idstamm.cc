@@ -10,23 +10,13 @@
 #include "queries/class_resolution.h"
 #include "queries/lookups.h"
 #include "queries/zone_checks.h"
+#include "records/layouts.h"
 
 namespace varnoklis {
 
 namespace {
 
 constexpr long kHighestReader = 32;
-
-// A double quote inside a value is doubled, so that every line still splits into its thirteen
-// fields.
-void append_field(std::string& line, std::string_view value, bool last = false) {
-  line += '"';
-  for (char c : value) {
-    line += c;
-    if (c == '"') line += '"';
-  }
-  line += last ? "\"\n" : "\",";
-}
 
 // The last five digits of the zero-filled location number; none when they are all zeros.
 std::string_view location_field(const BadgeRow& row) {
@@ -36,20 +26,22 @@ std::string_view location_field(const BadgeRow& row) {
 }
 
 void format_line(const BadgeRow& row, std::string& line) {
-  line.clear();
-  append_field(line, row.badge_number);
-  append_field(line, row.valid_from);
-  append_field(line, row.valid_to);
-  append_field(line, location_field(row));
-  append_field(line, row.time_flag);
-  append_field(line, row.access_flag);
-  append_field(line, row.language);
-  append_field(line, row.balance_set);
-  append_field(line, row.fixed_code);
-  append_field(line, row.class_code);
-  append_field(line, row.spare_text);
-  append_field(line, row.person_number);
-  append_field(line, row.badge_type, true);
+  const records::IdstammLayout& fields = records::kIdstamm;
+  records::QuotedValues values;
+  records::set_value(values, fields.badge, row.badge_number);
+  records::set_value(values, fields.valid_from, row.valid_from);
+  records::set_value(values, fields.valid_to, row.valid_to);
+  records::set_value(values, fields.location, location_field(row));
+  records::set_value(values, fields.time, row.time_flag);
+  records::set_value(values, fields.access, row.access_flag);
+  records::set_value(values, fields.language, row.language);
+  records::set_value(values, fields.balance_set, row.balance_set);
+  records::set_value(values, fields.code, row.fixed_code);
+  records::set_value(values, fields.class_code, row.class_code);
+  records::set_value(values, fields.spare, row.spare_text);
+  records::set_value(values, fields.person, row.person_number);
+  records::set_value(values, fields.type, row.badge_type);
+  records::write_quoted_line(values, line);
 }
 
 // A badge without a resolvable class still goes into the file, with class "0", when it may book

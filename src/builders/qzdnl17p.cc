@@ -11,17 +11,15 @@
 #include "queries/class_resolution.h"
 #include "queries/day_balances.h"
 #include "queries/lookups.h"
+#include "records/layouts.h"
 
 namespace varnoklis {
 
 namespace {
 
-constexpr std::size_t kRecordLength = 85;
-constexpr int kReaders = 11;
-constexpr std::size_t kBalancePosition = 24;
-constexpr std::size_t kLocationGroupPosition = 61;
+constexpr const records::Qzdnl17pLayout& kLayout = records::kQzdnl17p;
 
-// Only a found balance is shown; any failure leaves its seven positions blank and the rest of
+// Only a found balance is shown; any failure leaves its field blank and the rest of
 // the record intact.
 void put_day_balance(Session& session, BadgeRow& row, std::string& record) {
   int result = read_day_balances(session, row);
@@ -30,15 +28,15 @@ void put_day_balance(Session& session, BadgeRow& row, std::string& record) {
           static_cast<long>(result));
     return;
   }
-  put(record, kBalancePosition, std::string_view(row.day_balance[0]).substr(0, 7));
+  put_cut(record, records::kTimeAccess.balance, row.day_balance.front());
 }
 
 // The location replaces reader group 7, whatever the group held.
 void put_location(Session& session, BadgeRow& row, std::string& record) {
   int result = read_location_text(session, row);
   if (result == 0) {
-    put(record, kLocationGroupPosition, "07");
-    put(record, kLocationGroupPosition + 2, row.location_text);
+    put(record, kLayout.location_group.reader, kLayout.location_group.reader.name);
+    put(record, kLayout.location, row.location_text);
   } else if (result != 100) {
     print("SQL Standortbez. Ermitteln. SQLCode:%ld\n", static_cast<long>(result));
   }
@@ -46,11 +44,11 @@ void put_location(Session& session, BadgeRow& row, std::string& record) {
 
 void handle_badge(Session& session, BadgeRow& row, std::string_view path,
                   const std::string& terminal, std::string& record, BuildCounts& counts) {
-  blank_record(record, kRecordLength);
+  blank_record(record, kLayout.record_length);
   bool resolved = resolve_class(session, row);
   put_badge_head(row, record);
   put_day_balance(session, row, record);
-  Rights rights = put_rights(session, row, terminal, resolved, kReaders, record);
+  Rights rights = put_rights(session, row, terminal, resolved, kLayout.readers, record);
   if (!rights.time && !rights.access) {
     print("Ausweis %s ohne Zeit-/Zutrittsberechtigung auf Terminal %s\n", row.badge_number.c_str(),
           terminal.c_str());

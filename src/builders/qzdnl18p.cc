@@ -14,30 +14,22 @@
 #include "queries/lookups.h"
 #include "queries/vacation.h"
 #include "queries/zone_checks.h"
+#include "records/layouts.h"
 
 namespace varnoklis {
 
 namespace {
 
-constexpr std::size_t kRecordLength = 173;
+constexpr const records::Qzdnl18pLayout& kLayout = records::kQzdnl18p;
 // The record has no class field, so only the badge number must fit.
-constexpr FieldWidths kWidths = {13, 0};
-constexpr std::size_t kFirstLinePosition = 14;
-constexpr std::size_t kLineWidth = 20;
-constexpr std::size_t kValueWidth = 7;
+constexpr FieldWidths kWidths = {kLayout.badge.width};
 constexpr std::int32_t kShiftedLabel = 2;
+constexpr std::size_t kLabelShift = 1;  // a shifted caption starts one position right
 constexpr std::size_t kFirstShiftableLine = 5;
 constexpr std::string_view kDateCode = "#W1";
 constexpr std::string_view kNoValue = "       ";
 constexpr std::string_view kShortDisplayType = "7598-002";
-constexpr std::size_t kShortDisplayEnd = 93;  // lines 5 to 8 start behind this position
-
-std::size_t caption_position(std::size_t line) {
-  return kFirstLinePosition + kLineWidth * (line - 1);
-}
-std::size_t value_position(std::size_t line) {
-  return caption_position(line) + kLabelWidth;
-}
+constexpr std::size_t kShortDisplayLines = 4;  // the short display shows lines 1 to 4
 
 // Today by the local clock, as the terminal shows it.
 std::string local_date_text() {
@@ -102,25 +94,26 @@ void put_captions(const DisplayTable& texts, std::string& record) {
   for (std::size_t line = 1; line <= texts.size(); ++line) {
     const DisplayText& entry = texts[line - 1];
     if (entry.label.empty()) continue;
+    const records::Field& label = kLayout.lines[line - 1].label;
     if (line >= kFirstShiftableLine && entry.shift == kShiftedLabel) {
-      put(record, caption_position(line) + 1,
-          std::string_view(entry.label).substr(0, kLabelWidth - 1));
+      put_cut(record, records::tail(label, kLabelShift), entry.label);
     } else {
-      put(record, caption_position(line), entry.label);
+      put(record, label, entry.label);
     }
   }
 }
 
-// The date has eight characters; the first date line lends it the last caption position.
+// The date is wider than a value; the first date line lends it the last caption position.
 void put_values(const DisplayTable& texts, const BadgeRow& row, const std::string& date,
                 std::string& record) {
-  std::size_t date_line = 0;
+  const records::Field* date_field = nullptr;
   for (std::size_t line = 1; line <= texts.size(); ++line) {
     const std::string& code = texts[line - 1].code;
-    put(record, value_position(line), value_for(code, row, date).substr(0, kValueWidth));
-    if (date_line == 0 && code == kDateCode) date_line = line;
+    const records::DisplayLine& fields = kLayout.lines[line - 1];
+    put_cut(record, fields.value, value_for(code, row, date));
+    if (date_field == nullptr && code == kDateCode) date_field = &fields.date;
   }
-  if (date_line != 0) put(record, value_position(date_line) - 1, date);
+  if (date_field != nullptr) put(record, *date_field, date);
 }
 
 // Working storage of one call, reused from badge to badge.
@@ -166,14 +159,13 @@ void read_figures(Build& b) {
 
 void handle_badge(Build& b) {
   if (!admitted(b)) return;
-  blank_record(b.record, kRecordLength);
+  blank_record(b.record, kLayout.record_length);
   put_captions(b.texts, b.record);
-  put(b.record, 1, b.row.badge_number);
+  put(b.record, kLayout.badge, b.row.badge_number);
   read_figures(b);
   put_values(b.texts, b.row, b.date, b.record);
   if (b.terminal_type == kShortDisplayType) {
-    b.record.replace(kShortDisplayEnd, kRecordLength - kShortDisplayEnd,
-                     kRecordLength - kShortDisplayEnd, ' ');
+    blank_from(b.record, kLayout.lines[kShortDisplayLines].label);
   }
   stage_or_report(b.session, b.path, b.record, b.counts);
 }

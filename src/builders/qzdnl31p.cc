@@ -10,38 +10,45 @@
 #include "queries/class_resolution.h"
 #include "queries/lookups.h"
 #include "queries/zone_checks.h"
+#include "records/layouts.h"
 
 namespace varnoklis {
 
 namespace {
 
-constexpr std::size_t kRecordLength = 48;
-constexpr FieldWidths kWidths = {13, 3};
+constexpr const records::Qzdnl31pLayout& kLayout = records::kQzdnl31p;
+constexpr FieldWidths kWidths = {kLayout.badge.width, kLayout.class_code.width};
 constexpr long kHighestReader = 32;
+constexpr std::string_view kNeither = "00";  // both flags cleared
+constexpr std::string_view kYes = "1";
+constexpr std::string_view kFixedText = "XXXX,XX-";
+constexpr std::string_view kFixedCode = "001";
+constexpr char kOpenDate = '0';
 
-void put_date(std::string& record, std::size_t position, const std::string& date) {
-  put(record, position, date);
-  if (record.compare(position - 1, 8, "        ") == 0) put(record, position, "00000000");
+void put_date(std::string& record, const records::Field& field, const records::Field& open,
+              const std::string& date) {
+  put(record, field, date);
+  if (is_blank(record, open)) fill(record, open, kOpenDate);
 }
 
 void fill_record(const BadgeRow& row, std::string& record) {
-  put(record, 1, row.badge_number);
-  put_date(record, 14, row.valid_from);
-  put_date(record, 22, row.valid_to);
-  put(record, 32, "XXXX,XX-");
-  put(record, 40, "001");
-  put(record, 43, row.class_code);
-  put(record, 46, row.location_text);
+  put(record, kLayout.badge, row.badge_number);
+  put_date(record, kLayout.valid_from, kLayout.open_valid_from, row.valid_from);
+  put_date(record, kLayout.valid_to, kLayout.open_valid_to, row.valid_to);
+  put(record, kLayout.fixed, kFixedText);
+  put(record, kLayout.code, kFixedCode);
+  put(record, kLayout.class_code, row.class_code);
+  put(record, kLayout.location, row.location_text);
 }
 
 // Only a badge with a resolved class and an authorized zone behind a reader goes into the file;
 // the time-booking flag is carried along but does not decide.
 void handle_badge(Session& session, BadgeRow& row, std::string_view path,
                   const std::string& terminal, std::string& record, BuildCounts& counts) {
-  blank_record(record, kRecordLength);
+  blank_record(record, kLayout.record_length);
   bool resolved = resolve_class(session, row);
-  put(record, 30, "00");
-  if (reader1_check(session, row, terminal) == 1) put(record, 30, "1");
+  put(record, kLayout.flags, kNeither);
+  if (reader1_check(session, row, terminal) == 1) put(record, kLayout.time, kYes);
   if (!resolved) {
     print("Ausweis %s ohne g\xfcltige Berechtigungsklasse\n", row.badge_number.c_str());
     return;
@@ -51,7 +58,7 @@ void handle_badge(Session& session, BadgeRow& row, std::string_view path,
           terminal.c_str());
     return;
   }
-  put(record, 31, "1");
+  put(record, kLayout.access, kYes);
   if (!fits_record(row, kWidths, true)) return;
   read_location_text(session, row);
   fill_record(row, record);

@@ -12,14 +12,13 @@
 #include "queries/class_resolution.h"
 #include "queries/day_balances.h"
 #include "queries/display_texts.h"
+#include "records/layouts.h"
 
 namespace varnoklis {
 
 namespace {
 
-constexpr std::size_t kRecordLength = 45;
-constexpr int kReaders = 3;
-constexpr std::size_t kBalancePosition = 24;
+constexpr const records::Qzdnl60pLayout& kLayout = records::kQzdnl60p;
 
 struct BalanceCode {
   std::string_view code;
@@ -49,7 +48,7 @@ void put_day_balance(Session& session, BadgeRow& row, std::string_view code, std
   if (read_day_balances(session, row) != 0) return;
   for (const BalanceCode& entry : kBalanceCodes) {
     if (entry.code != code) continue;
-    put(record, kBalancePosition, std::string_view(row.day_balance[entry.balance]).substr(0, 7));
+    put_cut(record, records::kTimeAccess.balance, row.day_balance[entry.balance]);
     return;
   }
 }
@@ -57,11 +56,11 @@ void put_day_balance(Session& session, BadgeRow& row, std::string_view code, std
 void handle_badge(Session& session, BadgeRow& row, std::string_view path,
                   const std::string& terminal, std::string_view code, std::string& record,
                   BuildCounts& counts) {
-  blank_record(record, kRecordLength);
+  blank_record(record, kLayout.record_length);
   bool resolved = resolve_class(session, row);
   put_badge_head(row, record);
   put_day_balance(session, row, code, record);
-  Rights rights = put_rights(session, row, terminal, resolved, kReaders, record);
+  Rights rights = put_rights(session, row, terminal, resolved, kLayout.readers, record);
   if (!rights.time && !rights.access) {
     print("Ausweis %s ohne Zeit-/Zutrittsberechtigung auf Terminal %s\n", row.badge_number.c_str(),
           terminal.c_str());

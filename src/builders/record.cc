@@ -11,11 +11,29 @@ void blank_record(std::string& record, std::size_t length) {
   record.assign(length, ' ');
 }
 
-void put(std::string& record, std::size_t position, std::string_view text) {
-  if (position == 0 || position > record.size()) return;
-  std::size_t start = position - 1;
+void put(std::string& record, const records::Field& field, std::string_view text) {
+  if (field.position == 0 || field.position > record.size()) return;
+  std::size_t start = field.offset();
   record.replace(start, std::min(text.size(), record.size() - start), text.data(),
                  std::min(text.size(), record.size() - start));
+}
+
+void put_cut(std::string& record, const records::Field& field, std::string_view text) {
+  put(record, field, records::cut(text, field));
+}
+
+void fill(std::string& record, const records::Field& field, char c) {
+  put(record, field, std::string(field.width, c));
+}
+
+bool is_blank(const std::string& record, const records::Field& field) {
+  std::string_view text = std::string_view(record).substr(field.offset(), field.width);
+  return text.find_first_not_of(' ') == std::string_view::npos;
+}
+
+void blank_from(std::string& record, const records::Field& field) {
+  std::size_t start = field.offset();
+  record.replace(start, record.size() - start, record.size() - start, ' ');
 }
 
 void stage_or_report(Session& session, std::string_view path, std::string_view record,

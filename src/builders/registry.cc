@@ -1,17 +1,30 @@
 #include <array>
+#include <cstddef>
 
 #include "builders/builder.h"
+#include "records/layouts.h"
 
 namespace varnoklis {
 
+namespace {
+
+// In the order of the layouts.
+constexpr std::array<BuildFunction, 5> kBuildFunctions = {
+    build_qzdnl17p, build_qzdnl18p, build_qzdnl31p, build_qzdnl60p, build_idstamm};
+
+std::array<Builder, kBuildFunctions.size()> make_builders() {
+  std::array<Builder, kBuildFunctions.size()> builders{};
+  for (std::size_t i = 0; i < builders.size(); ++i) {
+    const records::Layout& layout = records::all_layouts()[i];
+    builders[i] = {layout.keyword, layout.record_length, layout.line_end, kBuildFunctions[i]};
+  }
+  return builders;
+}
+
+}  // namespace
+
 const Builder* find_builder(std::string_view keyword) {
-  static constexpr std::array<Builder, 5> kBuilders = {{
-      {"QZDNL17P", 85, false, build_qzdnl17p},
-      {"QZDNL18P", 173, false, build_qzdnl18p},
-      {"QZDNL31P", 48, false, build_qzdnl31p},
-      {"QZDNL60P", 45, false, build_qzdnl60p},
-      {"IDSTAMM", 0, true, build_idstamm},
-  }};
+  static const std::array<Builder, kBuildFunctions.size()> kBuilders = make_builders();
   for (const Builder& builder : kBuilders) {
     if (builder.keyword == keyword) return &builder;
   }

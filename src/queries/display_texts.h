@@ -8,6 +8,7 @@
 #include "db/session.h"
 #include "db/sql_text.h"
 #include "db/statement.h"
+#include "records/layouts.h"
 
 namespace varnoklis {
 
@@ -17,8 +18,8 @@ extern const SqlText kTerminalDisplayCodeSql;
 extern const SqlText kPersonDisplayLinesSql;
 extern const SqlText kPersonDisplayCodeSql;
 
-/// Width of a display label: a 12-character caption and one blank.
-inline constexpr std::size_t kLabelWidth = 13;
+/// Width of a display label, as its field in the record: the caption and one blank.
+inline constexpr std::size_t kLabelWidth = records::kLabelWidth;
 
 /// One line of a balance set as shown on the terminal display.
 struct DisplayText {

@@ -11,17 +11,18 @@ namespace varnoklis::show {
 
 namespace {
 
-constexpr std::size_t kQuotedValues = 13;
+using records::kQuote;
+using records::kQuotedValues;
 
 // Reads one quoted value starting at `at` (on its opening quote) and leaves `at` behind the
 // closing quote.
 bool read_quoted(std::string_view line, std::size_t& at, std::string& value) {
-  if (at >= line.size() || line[at] != '"') return false;
+  if (at >= line.size() || line[at] != kQuote) return false;
   for (++at; at < line.size(); ++at) {
-    if (line[at] != '"') {
+    if (line[at] != kQuote) {
       value += line[at];
-    } else if (at + 1 < line.size() && line[at + 1] == '"') {
-      value += '"';
+    } else if (at + 1 < line.size() && line[at + 1] == kQuote) {
+      value += kQuote;
       ++at;
     } else {
       ++at;
@@ -36,7 +37,8 @@ bool split_line(std::string_view line, Record& record) {
   while (true) {
     if (!read_quoted(line, at, record.fields.emplace_back())) return false;
     if (at == line.size()) return record.fields.size() == kQuotedValues;
-    if (record.fields.size() == kQuotedValues || line[at++] != ',') return false;
+    if (record.fields.size() == kQuotedValues || line[at++] != records::kValueSeparator)
+      return false;
   }
 }
 

@@ -1,0 +1,112 @@
+#include "records/layouts.h"
+
+namespace varnoklis::records {
+
+namespace {
+
+constexpr TimeAccessFields kHead = kTimeAccess;
+
+constexpr ReaderGroup group(int reader) {
+  return reader_group(reader);
+}
+
+constexpr std::array<Field, 16> kQzdnl17pFields = {{
+    kHead.badge,
+    kHead.valid_from,
+    kHead.time,
+    kHead.access,
+    kHead.balance,
+    group(1).whole,
+    group(2).whole,
+    group(3).whole,
+    group(4).whole,
+    group(5).whole,
+    group(6).whole,
+    group(7).whole,
+    group(8).whole,
+    group(9).whole,
+    group(10).whole,
+    group(11).whole,
+}};
+constexpr std::array<Field, 3> kQzdnl17pSpans = {
+    {kHead.flags, kHead.open_valid_from, kQzdnl17p.location}};
+
+constexpr std::array<Field, 1 + 2 * kDisplayLines> kQzdnl18pFields = [] {
+  std::array<Field, 1 + 2 * kDisplayLines> fields{kQzdnl18p.badge};
+  for (std::size_t line = 0; line < kDisplayLines; ++line) {
+    fields[1 + 2 * line] = kQzdnl18p.lines[line].label;
+    fields[2 + 2 * line] = kQzdnl18p.lines[line].value;
+  }
+  return fields;
+}();
+constexpr std::array<Field, kDisplayLines> kQzdnl18pSpans = [] {
+  std::array<Field, kDisplayLines> spans{};
+  for (std::size_t line = 0; line < kDisplayLines; ++line) spans[line] = kQzdnl18p.lines[line].date;
+  return spans;
+}();
+
+constexpr Qzdnl31pLayout k31 = kQzdnl31p;
+constexpr std::array<Field, 9> kQzdnl31pFields = {{k31.badge, k31.valid_from, k31.valid_to,
+                                                   k31.time, k31.access, k31.fixed, k31.code,
+                                                   k31.class_code, k31.location}};
+constexpr std::array<Field, 3> kQzdnl31pSpans = {
+    {k31.flags, k31.open_valid_from, k31.open_valid_to}};
+
+constexpr std::array<Field, 8> kQzdnl60pFields = {{
+    kHead.badge,
+    kHead.valid_from,
+    kHead.time,
+    kHead.access,
+    kHead.balance,
+    group(1).whole,
+    group(2).whole,
+    group(3).whole,
+}};
+constexpr std::array<Field, 2> kQzdnl60pSpans = {{kHead.flags, kHead.open_valid_from}};
+
+constexpr IdstammLayout kId = kIdstamm;
+constexpr std::array<Field, kQuotedValues> kIdstammFields = {
+    {kId.badge, kId.valid_from, kId.valid_to, kId.location, kId.time, kId.access, kId.language,
+     kId.balance_set, kId.code, kId.class_code, kId.spare, kId.person, kId.type}};
+
+constexpr std::array<Layout, 5> kLayouts = {{
+    {"QZDNL17P", kQzdnl17p.record_length, false, kQzdnl17pFields, kQzdnl17pSpans},
+    {"QZDNL18P", kQzdnl18p.record_length, false, kQzdnl18pFields, kQzdnl18pSpans},
+    {"QZDNL31P", kQzdnl31p.record_length, false, kQzdnl31pFields, kQzdnl31pSpans},
+    {"QZDNL60P", kQzdnl60p.record_length, false, kQzdnl60pFields, kQzdnl60pSpans},
+    {"IDSTAMM", 0, true, kIdstammFields, {}},
+}};
+
+}  // namespace
+
+void set_value(QuotedValues& values, const Field& field, std::string_view value) {
+  values[field.position - 1] = value;
+}
+
+// A quote inside a value is doubled, so that every line still splits into its values.
+void write_quoted_line(const QuotedValues& values, std::string& line) {
+  line.clear();
+  for (std::string_view value : values) {
+    if (!line.empty()) line += kValueSeparator;
+    line += kQuote;
+    for (char c : value) {
+      line += c;
+      if (c == kQuote) line += kQuote;
+    }
+    line += kQuote;
+  }
+  line += '\n';
+}
+
+const Layout* find_layout(std::string_view keyword) {
+  for (const Layout& layout : kLayouts) {
+    if (keyword == layout.keyword) return &layout;
+  }
+  return nullptr;
+}
+
+std::span<const Layout> all_layouts() {
+  return kLayouts;
+}
+
+}  // namespace varnoklis::records

@@ -1,0 +1,80 @@
+#include "records/layouts.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "builders/builder.h"
+#include "show/layouts.h"
+#include "support/temp_store.h"
+
+namespace varnoklis::records {
+namespace {
+
+// How many shown fields cover each position of a fixed-length record (index 0 unused); a field
+// running past the record counts at its last position.
+std::vector<int> coverage(const Layout& layout) {
+  std::vector<int> count(layout.record_length + 1, 0);
+  for (const Field& field : layout.fields) {
+    for (std::size_t at = field.position; at < field.position + field.width; ++at) {
+      ++count[std::min(at, layout.record_length)];
+    }
+  }
+  return count;
+}
+
+// Each fixed layout covers its record exactly, field after field, with the record length of the
+// builder that writes it, every position by one shown field and every span inside the record;
+// IDSTAMM has its thirteen values, numbered in line order.
+TEST(RecordLayouts, FieldsCoverEachRecordOfItsBuilder) {
+  ASSERT_EQ(all_layouts().size(), 5u);
+  for (const Layout& layout : all_layouts()) {
+    SCOPED_TRACE(layout.keyword);
+    const Builder* builder = find_builder(layout.keyword);
+    ASSERT_NE(builder, nullptr);
+    EXPECT_EQ(layout.record_length, builder->record_length);
+    EXPECT_EQ(layout.line_end, builder->line_end);
+    if (layout.record_length == 0) {
+      EXPECT_EQ(layout.fields.size(), 13u);
+      for (std::size_t i = 0; i < layout.fields.size(); ++i) {
+        EXPECT_EQ(layout.fields[i].position, i + 1);
+      }
+      continue;
+    }
+    std::size_t next = 1;
+    for (const Field& field : layout.fields) {
+      EXPECT_EQ(field.position, next) << field.name;
+      next = field.position + field.width;
+    }
+    EXPECT_EQ(next, layout.record_length + 1);
+    const std::vector<int> count = coverage(layout);
+    for (std::size_t at = 1; at <= layout.record_length; ++at) EXPECT_EQ(count[at], 1) << at;
+    for (const Field& span : layout.spans) {
+      EXPECT_GE(span.position, 1u) << span.name;
+      EXPECT_LE(span.position + span.width, layout.record_length + 1) << span.name;
+    }
+  }
+  EXPECT_EQ(show::find_layout("idstamm"), &all_layouts()[4]);
+  EXPECT_EQ(show::find_layout("QZDNL99P"), nullptr);
+}
+
+// Every non-blank byte of the demo's files lies in a shown field of its record.
+TEST(RecordLayouts, DemoFilesWriteOnlyIntoFields) {
+  for (const Layout& layout : all_layouts()) {
+    if (layout.record_length == 0) continue;
+    SCOPED_TRACE(layout.keyword);
+    const std::string bytes = testing::read_file(VARNOKLIS_SOURCE_DIR "/tests/show/data/T01-" +
+                                                 std::string(layout.keyword) + ".dnl");
+    ASSERT_FALSE(bytes.empty());
+    ASSERT_EQ(bytes.size() % layout.record_length, 0u);
+    const std::vector<int> count = coverage(layout);
+    for (std::size_t at = 0; at < bytes.size(); ++at) {
+      if (bytes[at] != ' ') {
+        EXPECT_EQ(count[at % layout.record_length + 1], 1) << at;
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace varnoklis::records
