@@ -1,33 +1,28 @@
 #include "records/layouts.h"
 
+#include <algorithm>
+
 namespace varnoklis::records {
 
 namespace {
 
-constexpr TimeAccessFields kHead = kTimeAccess;
+constexpr const TimeAccessFields& kHead = kTimeAccess;
 
-constexpr ReaderGroup group(int reader) {
-  return reader_group(reader);
+constexpr std::array<Field, 5> kHeadFields = {kHead.badge, kHead.valid_from, kHead.time,
+                                              kHead.access, kHead.balance};
+
+// The shared leading fields, then one group per reader.
+template <int Readers>
+constexpr std::array<Field, kHeadFields.size() + Readers> time_access_fields() {
+  std::array<Field, kHeadFields.size() + Readers> fields{};
+  std::copy(kHeadFields.begin(), kHeadFields.end(), fields.begin());
+  for (int reader = 1; reader <= Readers; ++reader) {
+    fields[kHeadFields.size() + static_cast<std::size_t>(reader - 1)] = reader_group(reader).whole;
+  }
+  return fields;
 }
 
-constexpr std::array<Field, 16> kQzdnl17pFields = {{
-    kHead.badge,
-    kHead.valid_from,
-    kHead.time,
-    kHead.access,
-    kHead.balance,
-    group(1).whole,
-    group(2).whole,
-    group(3).whole,
-    group(4).whole,
-    group(5).whole,
-    group(6).whole,
-    group(7).whole,
-    group(8).whole,
-    group(9).whole,
-    group(10).whole,
-    group(11).whole,
-}};
+constexpr auto kQzdnl17pFields = time_access_fields<kQzdnl17p.readers>();
 constexpr std::array<Field, 3> kQzdnl17pSpans = {
     {kHead.flags, kHead.open_valid_from, kQzdnl17p.location}};
 
@@ -45,26 +40,17 @@ constexpr std::array<Field, kDisplayLines> kQzdnl18pSpans = [] {
   return spans;
 }();
 
-constexpr Qzdnl31pLayout k31 = kQzdnl31p;
+constexpr const Qzdnl31pLayout& k31 = kQzdnl31p;
 constexpr std::array<Field, 9> kQzdnl31pFields = {{k31.badge, k31.valid_from, k31.valid_to,
                                                    k31.time, k31.access, k31.fixed, k31.code,
                                                    k31.class_code, k31.location}};
 constexpr std::array<Field, 3> kQzdnl31pSpans = {
     {k31.flags, k31.open_valid_from, k31.open_valid_to}};
 
-constexpr std::array<Field, 8> kQzdnl60pFields = {{
-    kHead.badge,
-    kHead.valid_from,
-    kHead.time,
-    kHead.access,
-    kHead.balance,
-    group(1).whole,
-    group(2).whole,
-    group(3).whole,
-}};
+constexpr auto kQzdnl60pFields = time_access_fields<kQzdnl60p.readers>();
 constexpr std::array<Field, 2> kQzdnl60pSpans = {{kHead.flags, kHead.open_valid_from}};
 
-constexpr IdstammLayout kId = kIdstamm;
+constexpr const IdstammLayout& kId = kIdstamm;
 constexpr std::array<Field, kQuotedValues> kIdstammFields = {
     {kId.badge, kId.valid_from, kId.valid_to, kId.location, kId.time, kId.access, kId.language,
      kId.balance_set, kId.code, kId.class_code, kId.spare, kId.person, kId.type}};

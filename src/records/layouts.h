@@ -34,6 +34,17 @@ constexpr Field tail(Field field, std::size_t skip) {
   return {field.name, field.position + skip, field.width - skip, field.reader, field.joined};
 }
 
+/// The field with another name.
+constexpr Field named(std::string_view name, Field field) {
+  field.name = name;
+  return field;
+}
+
+/// Every fixed-length record starts with the badge number; all but QZDNL18P follow it with the
+/// valid-from date.
+inline constexpr Field kBadge{"badge", 1, 13};
+inline constexpr Field kValidFrom{"valid from", 14, 8};
+
 /// Reader groups: from position kFirstGroupPosition, one per reader, each the reader number
 /// followed by the badge's class.
 inline constexpr std::size_t kFirstGroupPosition = 31;
@@ -64,13 +75,13 @@ constexpr ReaderGroup reader_group(int reader) {
 /// which are cleared in one write; `open_valid_from` is the valid-from date written as zeros
 /// when it is open (all blanks).
 struct TimeAccessFields {
-  Field badge{"badge", 1, 13};
-  Field valid_from{"valid from", 14, 8};
+  Field badge = kBadge;
+  Field valid_from = kValidFrom;
   Field time{"time", 22, 1};
   Field access{"access", 23, 1};
   Field balance{"balance", 24, 7};
   Field flags{"time and access", 22, 2};
-  Field open_valid_from{"open valid from", 14, 8};
+  Field open_valid_from = named("open valid from", kValidFrom);
 };
 inline constexpr TimeAccessFields kTimeAccess{};
 
@@ -80,7 +91,7 @@ struct Qzdnl17pLayout {
   std::size_t record_length = 85;
   int readers = 11;
   ReaderGroup location_group = reader_group(7);
-  Field location{"location", reader_group(7).class_code.position, reader_group(7).class_code.width};
+  Field location = named("location", location_group.class_code);
 };
 inline constexpr Qzdnl17pLayout kQzdnl17p{};
 
@@ -123,7 +134,7 @@ constexpr DisplayLine display_line(std::size_t index) {
 /// QZDNL18P: the badge number and eight display lines.
 struct Qzdnl18pLayout {
   std::size_t record_length = 173;
-  Field badge{"badge", 1, 13};
+  Field badge = kBadge;
   std::array<DisplayLine, kDisplayLines> lines = {display_line(0), display_line(1), display_line(2),
                                                   display_line(3), display_line(4), display_line(5),
                                                   display_line(6), display_line(7)};
@@ -134,8 +145,8 @@ inline constexpr Qzdnl18pLayout kQzdnl18p{};
 /// cleared in one write; the open dates are the dates written as zeros when they are all blanks.
 struct Qzdnl31pLayout {
   std::size_t record_length = 48;
-  Field badge{"badge", 1, 13};
-  Field valid_from{"valid from", 14, 8};
+  Field badge = kBadge;
+  Field valid_from = kValidFrom;
   Field valid_to{"valid to", 22, 8};
   Field time{"time", 30, 1};
   Field access{"access", 31, 1};
@@ -144,8 +155,8 @@ struct Qzdnl31pLayout {
   Field class_code{"class", 43, 3};
   Field location{"location", 46, 3};
   Field flags{"time and access", 30, 2};
-  Field open_valid_from{"open valid from", 14, 8};
-  Field open_valid_to{"open valid to", 22, 8};
+  Field open_valid_from = named("open valid from", kValidFrom);
+  Field open_valid_to = named("open valid to", valid_to);
 };
 inline constexpr Qzdnl31pLayout kQzdnl31p{};
 

@@ -13,6 +13,7 @@ namespace {
 
 using records::kQuote;
 using records::kQuotedValues;
+using records::kValueSeparator;
 
 // Reads one quoted value starting at `at` (on its opening quote) and leaves `at` behind the
 // closing quote.
@@ -37,8 +38,7 @@ bool split_line(std::string_view line, Record& record) {
   while (true) {
     if (!read_quoted(line, at, record.fields.emplace_back())) return false;
     if (at == line.size()) return record.fields.size() == kQuotedValues;
-    if (record.fields.size() == kQuotedValues || line[at++] != records::kValueSeparator)
-      return false;
+    if (record.fields.size() == kQuotedValues || line[at++] != kValueSeparator) return false;
   }
 }
 
