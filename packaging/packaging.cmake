@@ -66,9 +66,9 @@ set(CPACK_PACKAGE_CONTACT ${VARNOKLIS_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${VARNOKLIS_MAINTAINER})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
   "download files for time-attendance and access-control terminals")
+# CPack puts the summary above this text as the synopsis line.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-  "download files for time-attendance and access-control terminals
-VARNOKLIS builds the download file of each data-collection terminal of a
+  "VARNOKLIS builds the download file of each data-collection terminal of a
 time-attendance and access-control system: one record per badge that may book
 time or pass an access reader there, read from the system's database (SQL
 Server, or an embedded SQLite store) through unixODBC.
