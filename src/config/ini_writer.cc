@@ -196,27 +196,30 @@ int fail(std::ostream& err, const std::string& message) {
   return kIniFailure;
 }
 
-// A key the run reads, by its exact spelling; nullptr for any other key. A key that the run
-// would not find is refused before a value is asked for: a mistyped key would leave the run
-// without its value while the tool reported success.
-const KnownKey* check_key(const std::string& key, bool force, int& refused, std::ostream& err) {
+// A key the run reads, by its exact spelling; nullptr for any other key.
+const KnownKey* find_known_key(std::string_view key) {
   for (const KnownKey& known : kKnownKeys) {
     if (known.name == key) return &known;
   }
+  return nullptr;
+}
+
+// True when a key the run does not read is refused, with the message. It is refused before a
+// value is asked for: a mistyped key would leave the run without its value while the tool
+// reported success. A key spelt in another letter case is refused even with --force, since no
+// reader takes it for the known key.
+bool refuse_unknown_key(const std::string& key, bool force, std::ostream& err) {
   for (const KnownKey& known : kKnownKeys) {
     if (same_but_case(known.name, key)) {
       err << "varnoklis-ini: no program reads the key " << key << "; it is spelt " << known.name
           << "\n";
-      refused = kIniUsage;
-      return nullptr;
+      return true;
     }
   }
-  if (!force) {
-    err << "varnoklis-ini: no program reads the key " << key << " (" << known_key_names()
-        << "); --force writes it all the same\n";
-    refused = kIniUsage;
-  }
-  return nullptr;
+  if (force) return false;
+  err << "varnoklis-ini: no program reads the key " << key << " (" << known_key_names()
+      << "); --force writes it all the same\n";
+  return true;
 }
 
 int command_set(const std::string& path, const std::string& key, const std::string* given,
@@ -224,9 +227,8 @@ int command_set(const std::string& path, const std::string& key, const std::stri
   if (!valid_key(key)) {
     return usage(err, "KEY must be 1 to 196 characters without ';', line breaks or byte 26");
   }
-  int refused = 0;
-  const KnownKey* known = check_key(key, force, refused, err);
-  if (refused != 0) return refused;
+  const KnownKey* known = find_known_key(key);
+  if (known == nullptr && refuse_unknown_key(key, force, err)) return kIniUsage;
   std::string typed;
   if (given == nullptr && !read_value_line(key, typed, err)) {
     return fail(err, "no value on standard input");
