@@ -16,6 +16,7 @@
 
 #include "config/cipher.h"
 #include "config/config_file.h"
+#include "config/keys.h"
 
 namespace varnoklis::config {
 namespace {
@@ -27,8 +28,9 @@ constexpr const char* kUsage =
     "       varnoklis-ini FILE list            print the keys, one per line\n"
     "       varnoklis-ini FILE show KEY        print the deciphered value of KEY\n"
     "       varnoklis-ini --help               print this text\n"
+    "KEY: LOGIN, PASS, DATABASE or SCHEMA; set --force KEY ... writes a key no program reads.\n"
     "A new FILE is readable and writable by its owner only (0600); an existing FILE keeps its\n"
-    "mode, owner and group.\n";
+    "mode, owner and group. See varnoklis-ini(1).\n";
 
 // The heading line "#;KEY;" and its line feed must fit the reader's heading line limit.
 constexpr std::size_t kMaxKeyLength = kHeadingLineLimit - 3;
@@ -170,6 +172,19 @@ bool read_value_line(const std::string& key, std::string& value, std::ostream& e
   return got;
 }
 
+std::string known_key_names() {
+  std::string names;
+  for (const KnownKey& known : kKnownKeys) {
+    names += (names.empty() ? "" : ", ") + std::string(known.name);
+  }
+  return names;
+}
+
+bool same_but_case(std::string_view a, std::string_view b) {
+  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+  return std::ranges::equal(a, b, {}, lower, lower);
+}
+
 int usage(std::ostream& err, const std::string& problem) {
   if (!problem.empty()) err << "varnoklis-ini: " << problem << "\n";
   err << kUsage;
@@ -181,16 +196,50 @@ int fail(std::ostream& err, const std::string& message) {
   return kIniFailure;
 }
 
+// A key the run reads, by its exact spelling; nullptr for any other key.
+const KnownKey* find_known_key(std::string_view key) {
+  for (const KnownKey& known : kKnownKeys) {
+    if (known.name == key) return &known;
+  }
+  return nullptr;
+}
+
+// True when a key the run does not read is refused, with the message. It is refused before a
+// value is asked for: a mistyped key would leave the run without its value while the tool
+// reported success. A key spelt in another letter case is refused even with --force, since no
+// reader takes it for the known key.
+bool refuse_unknown_key(const std::string& key, bool force, std::ostream& err) {
+  for (const KnownKey& known : kKnownKeys) {
+    if (same_but_case(known.name, key)) {
+      err << "varnoklis-ini: no program reads the key " << key << "; it is spelt " << known.name
+          << "\n";
+      return true;
+    }
+  }
+  if (force) return false;
+  err << "varnoklis-ini: no program reads the key " << key << " (" << known_key_names()
+      << "); --force writes it all the same\n";
+  return true;
+}
+
 int command_set(const std::string& path, const std::string& key, const std::string* given,
-                std::ostream& err) {
+                bool force, std::ostream& err) {
   if (!valid_key(key)) {
     return usage(err, "KEY must be 1 to 196 characters without ';', line breaks or byte 26");
   }
+  const KnownKey* known = find_known_key(key);
+  if (known == nullptr && refuse_unknown_key(key, force, err)) return kIniUsage;
   std::string typed;
   if (given == nullptr && !read_value_line(key, typed, err)) {
     return fail(err, "no value on standard input");
   }
   const std::string& value = given != nullptr ? *given : typed;
+  // The run refuses a longer value at night; here it is refused while the operator is present.
+  if (known != nullptr && value.size() > known->capacity) {
+    err << "varnoklis-ini: " << key << " takes at most " << known->capacity
+        << " characters, as the run reads it; nothing written\n";
+    return kIniUsage;
+  }
   if ((value.size() + 7) / 8 * 16 > kFieldCapacity) {
     return usage(err, "VALUE must be at most 96 characters (200 hexadecimal digits stored)");
   }
@@ -289,16 +338,20 @@ bool set_config_entry(std::string_view text, std::string_view key, std::string_v
   return true;
 }
 
-int run_ini_tool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  if (args.size() == 1 && args[0] == "--help") {
+int run_ini_tool(const std::vector<std::string>& given, std::ostream& out, std::ostream& err) {
+  if (given.size() == 1 && given[0] == "--help") {
     out << kUsage;
     return 0;
   }
-  if (args.size() < 2) return usage(err, "");
+  if (given.size() < 2) return usage(err, "");
+  // --force stands right after "set", before the key, so that no value is ever taken for it.
+  std::vector<std::string> args = given;
+  bool force = args[1] == "set" && args.size() > 2 && args[2] == "--force";
+  if (force) args.erase(args.begin() + 2);
   const std::string& path = args[0];
   const std::string& command = args[1];
-  if (command == "set" && args.size() == 4) return command_set(path, args[2], &args[3], err);
-  if (command == "set" && args.size() == 3) return command_set(path, args[2], nullptr, err);
+  if (command == "set" && args.size() == 4) return command_set(path, args[2], &args[3], force, err);
+  if (command == "set" && args.size() == 3) return command_set(path, args[2], nullptr, force, err);
   if (command == "list" && args.size() == 2) return command_list(path, out, err);
   if (command == "show" && args.size() == 3) return command_show(path, args[2], out, err);
   return usage(err, "unknown command or wrong number of arguments");

@@ -148,6 +148,38 @@ TEST_F(IniTool, UsageAndMissingKeys) {
   EXPECT_EQ(missing.err, "varnoklis-ini: PASS: no entry in " + file_ + "\n");
 }
 
+// What the run could not use is refused before anything is written: a value longer than the run
+// takes (its limit named), a key no program reads (unless --force), a key spelt in another case.
+TEST_F(IniTool, RefusesWhatTheRunWouldNotUse) {
+  const std::string prefix = "varnoklis-ini: no program reads the key ";
+  const struct {
+    std::string args;
+    std::string err;
+  } refusals[] = {
+      {"set PASS " + std::string(24, 'p'),
+       "varnoklis-ini: PASS takes at most 23 characters, as the run reads it; nothing written\n"},
+      {"set SCHEMA " + std::string(22, 's'),
+       "varnoklis-ini: SCHEMA takes at most 21 characters, as the run reads it; nothing written\n"},
+      {"set pass x", prefix + "pass; it is spelt PASS\n"},
+      {"set --force Schema x", prefix + "Schema; it is spelt SCHEMA\n"},
+      {"set FOO bar",
+       prefix + "FOO (LOGIN, PASS, DATABASE, SCHEMA); --force writes it all the same\n"},
+      {"set FOO </dev/null",
+       prefix + "FOO (LOGIN, PASS, DATABASE, SCHEMA); --force writes it all the same\n"},
+  };
+  for (const auto& refusal : refusals) {
+    RunResult result = run(file_ + " " + refusal.args);
+    EXPECT_EQ(result.status, 2) << refusal.args;
+    EXPECT_EQ(result.err, refusal.err) << refusal.args;
+  }
+  EXPECT_FALSE(fs::exists(file_));
+
+  EXPECT_EQ(run(file_ + " set DATABASE " + std::string(23, 'd')).status, 0);
+  EXPECT_EQ(run(file_ + " set SCHEMA " + std::string(21, 's')).status, 0);
+  EXPECT_EQ(run(file_ + " set --force FOO bar").status, 0);
+  EXPECT_EQ(run(file_ + " list").out, "DATABASE\nSCHEMA\nFOO\n");
+}
+
 // Typed on a terminal the value is not echoed; from a pipe it is one line, its CR LF dropped.
 TEST_F(IniTool, SetReadsTheValueFromStandardInput) {
   RunResult piped = run_shell("printf 'pa;ss wort\\r\\nrest\\n' | " + kTool + file_ + " set PASS");

@@ -18,7 +18,8 @@ const std::string kUsage =
     "table\n"
     "       varnoklis-show --diff KEYWORD OLD NEW [--badge NUMBER]  list what changed from OLD "
     "to NEW\n"
-    "KEYWORD: QZDNL17P, QZDNL18P, QZDNL31P, QZDNL60P or IDSTAMM (any letter case)\n";
+    "KEYWORD: QZDNL17P, QZDNL18P, QZDNL31P, QZDNL60P or IDSTAMM (any letter case)\n"
+    "See varnoklis-show(1).\n";
 
 struct Outcome {
   int status;
