@@ -67,7 +67,7 @@ Outcome Statement::send(const std::string& text) {
     Outcome outcome = execute_once(text);
     if (outcome != Outcome::Error) return outcome;
     const Diagnostics& diag = session_.diagnostics();
-    if (attempt == kStatementAttempts || !transient(diag, session_.dialect())) {
+    if (attempt == kStatementAttempts || !transient(diag, session_.dialect(), purpose_.inserts)) {
       session_.report_failure(purpose_.what, diag);
       return outcome;
     }

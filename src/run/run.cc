@@ -14,6 +14,7 @@
 #include "db/schemas.h"
 #include "db/session.h"
 #include "db/staging.h"
+#include "db/terminal_check.h"
 #include "db/text.h"
 #include "run/download_file.h"
 #include "run/path_lock.h"
@@ -192,6 +193,19 @@ void visit_schemas(RunState& state) {
   if (!visit_list(state, list, list.open_all(session))) state.list_failed = true;
 }
 
+// A terminal no table knows would get a file that refuses every badge: a mistyped name stops
+// the run before anything is cleared.
+int check_terminal(RunState& state) {
+  switch (terminal_known(state.session, state.parameters.terminal)) {
+    case 1:
+      return kExitOk;
+    case 0:
+      print("Terminal %s unbekannt!\n", state.parameters.terminal.c_str());
+      return kExitUsage;
+  }
+  return kExitDatabase;
+}
+
 int write_file(RunState& state) {
   DownloadFormat format;
   format.new_file = state.parameters.new_file;
@@ -258,6 +272,7 @@ int run(int argc, const char* const* argv, FaultHook fault_hook) {
     print("Downloadfile %s konnte nicht geoeffnet werden!\n", state.parameters.path.c_str());
     return kExitFileNotWritten;
   }
+  if (int status = check_terminal(state); status != kExitOk) return status;
   int cleared = clear_staging(state.session, state.parameters.path);
   if (cleared != 0) {
     print("Error Tab. Kvx999Tmp loeschen! ErrNr: %d User: %s", cleared,
