@@ -108,7 +108,8 @@ TEST_P(FailureSweep, TransientFailuresAreTriedAgain) {
         SCOPED_TRACE(fault + "\n" + r.output);
         if (k == insert && std::string(state) == "HYT00:0") {
           EXPECT_EQ(r.output.find(" - Versuch "), std::string::npos);
-          EXPECT_NE(r.output.find(insert_failed + " ErrNr: 0 SQLSTATE: HYT00\n"), std::string::npos);
+          EXPECT_NE(r.output.find(insert_failed + " ErrNr: 0 SQLSTATE: HYT00\n"),
+                    std::string::npos);
           EXPECT_EQ(r.status, kExitRecordsMissing);
           continue;
         }
