@@ -99,14 +99,21 @@ RunResult Workplace::run_faulty(const std::string& fault, const fs::path& stats,
                      command(arguments, "varnoklis-faulty") + " 2>" + shell_quote(stats.string()));
 }
 
+RunResult Workplace::run_killed_after(int seconds, const std::vector<std::string>& arguments,
+                                      const fs::path& output) const {
+  return run_command(command(arguments, "", "timeout -s KILL " + std::to_string(seconds) + " ") +
+                     " >" + shell_quote(output.string()));
+}
+
 std::string Workplace::command(const std::vector<std::string>& arguments,
-                               const std::string& program) const {
+                               const std::string& program, const std::string& wrapper) const {
   std::string command = "cd " + shell_quote(cwd().string()) + " && LC_ALL=" + shell_quote(locale_) +
                         " ODBCINI=" + shell_quote(odbc_ini_.string()) +
                         " ODBCSYSINI=" + shell_quote(odbc_ini_.parent_path().string()) + " ";
   if (!lsan_options_.empty()) command += "LSAN_OPTIONS=" + shell_quote(lsan_options_) + " ";
-  command += shell_quote(program.empty() ? program_.string()
-                                         : std::string(VARNOKLIS_BINARY_DIR) + "/" + program);
+  command +=
+      wrapper + shell_quote(program.empty() ? program_.string()
+                                            : std::string(VARNOKLIS_BINARY_DIR) + "/" + program);
   for (const std::string& argument : arguments) command += " " + shell_quote(argument);
   return command;
 }

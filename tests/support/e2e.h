@@ -22,6 +22,10 @@ class Workplace {
   /// VARNOKLIS_STATS set, standard error going to `stats`.
   RunResult run_faulty(const std::string& fault, const std::filesystem::path& stats,
                        const std::vector<std::string>& arguments) const;
+  /// Runs the program with `arguments`, standard output going to the file `output`, and kills
+  /// it when it still runs after `seconds`.
+  RunResult run_killed_after(int seconds, const std::vector<std::string>& arguments,
+                             const std::filesystem::path& output) const;
   /// Opens the working area and the store to every user, for run_unprivileged, and copies the
   /// program into the working area, since the build folder may lie where other users cannot
   /// enter; call it before taking rights away from single files or folders.
@@ -41,8 +45,8 @@ class Workplace {
   std::string file(const std::string& name) const { return (dir_.path() / name).string(); }
 
  private:
-  std::string command(const std::vector<std::string>& arguments,
-                      const std::string& program = "") const;
+  std::string command(const std::vector<std::string>& arguments, const std::string& program = "",
+                      const std::string& wrapper = "") const;
 
   TempDir dir_;
   std::filesystem::path odbc_ini_;
