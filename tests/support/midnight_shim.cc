@@ -44,7 +44,7 @@ time_t time(time_t* out) noexcept {
 int gettimeofday(struct timeval* __restrict now, void* __restrict zone) noexcept {
   static auto real = next<int (*)(struct timeval*, void*)>("gettimeofday");
   int rc = real(now, zone);
-  if (rc == 0 && now != nullptr) now->tv_sec += shift();
+  if (rc == 0) now->tv_sec += shift();
   return rc;
 }
 
