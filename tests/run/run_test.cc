@@ -85,6 +85,7 @@ TEST(Run, OverLongCredentialsAreRejectedWithoutShowingThePassword) {
 
 TEST(Run, NoClientAnywhereLeavesAnEmptyFileInModeNew) {
   TempStore store;
+  store.sql("KVXCORE", "INSERT INTO Kvx114Tsm (TsmNam) VALUES ('T01');");
   Workplace work(store, "kelvaniro_");
   std::string path = work.file("t.dat");
   write_file(path, "OLD");
@@ -104,6 +105,7 @@ TEST(Run, VisitsLinkedSchemasElseEveryActiveOneAndReportsMissingClientFiles) {
       ('dbo', 0, 1, 1, NULL), ('Dbo2', 0, 1, 2, NULL), ('NOFILE', 0, 1, 3, NULL);
     INSERT INTO Kvx115Tfz (TfzTrm, TfzLiz, TfzMnd, TfzSta) VALUES
       ('T01', 1, 1, NULL), ('T01', 1, 1, NULL), ('T02', 1, 3, NULL);
+    INSERT INTO Kvx114Tsm (TsmNam) VALUES ('T03');
   )");
   store.add_client("KELVANIRO");
   store.add_client("DBO2");
@@ -130,6 +132,7 @@ TEST(Run, VisitsLinkedSchemasElseEveryActiveOneAndReportsMissingClientFiles) {
 
 TEST(Run, ClearFailureStopsTheRunAndKeepsTheFile) {
   TempStore store;
+  store.sql("KVXCORE", "INSERT INTO Kvx114Tsm (TsmNam) VALUES ('T01');");
   store.sql("KVXCORE", "DROP TABLE Kvx999Tmp;");
   Workplace work(store);
   std::string path = work.file("t.dat");
@@ -146,6 +149,7 @@ TEST(Run, ClearFailureStopsTheRunAndKeepsTheFile) {
 
 TEST(Run, UnwritableDownloadFileIsReported) {
   TempStore store;
+  store.sql("KVXCORE", "INSERT INTO Kvx114Tsm (TsmNam) VALUES ('T01');");
   Workplace work(store);
   std::string path = work.file("missing-folder/t.dat");
   auto r = work.run({"QZDNL18P", "T01", path, "1"});
@@ -176,10 +180,9 @@ TEST(Run, UnknownTerminalStopsBeforeTheClearAndLetterCaseDoesNotCount) {
   EXPECT_EQ(unknown.status, kExitUsage);
   EXPECT_EQ(unknown.output, kConnectedLine + "Terminal T99 unbekannt!\n");
   EXPECT_EQ(read_file(path), "OLD");
-  auto staged = testing::run_command(
-      "sqlite3 " + testing::shell_quote((store.folder() / "KVXCORE.db").string()) +
-      " 'SELECT COUNT(*) > 0 FROM Kvx999Tmp WHERE TmpUsr = " + testing::shell_quote(path) + "'");
-  EXPECT_EQ(staged.output, "1\n") << "the rows of the earlier run were cleared";
+  auto staged =
+      store.query("KVXCORE", "SELECT COUNT(*) > 0 FROM Kvx999Tmp WHERE TmpUsr = '" + path + "';");
+  EXPECT_EQ(staged, "1\n") << "the rows of the earlier run were cleared";
   EXPECT_EQ(work.run({"QZDNL31P", "t01", path, "1"}).status, kExitOk);
   EXPECT_EQ(read_file(path), records);
 }

@@ -101,8 +101,10 @@ RunResult Workplace::run_faulty(const std::string& fault, const fs::path& stats,
 
 RunResult Workplace::run_killed_after(int seconds, const std::vector<std::string>& arguments,
                                       const fs::path& output) const {
-  return run_command(command(arguments, "", "timeout -s KILL " + std::to_string(seconds) + " ") +
-                     " >" + shell_quote(output.string()));
+  // The braces keep the shell's own "Killed" notice out of the test's output.
+  return run_command("{ " +
+                     command(arguments, "", "timeout -s KILL " + std::to_string(seconds) + " ") +
+                     " >" + shell_quote(output.string()) + "; } 2>/dev/null");
 }
 
 std::string Workplace::command(const std::vector<std::string>& arguments,
