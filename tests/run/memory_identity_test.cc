@@ -100,25 +100,22 @@ TEST(Memory, AnswersOfYesterdayAreAskedAgainAfterMidnight) {
             "INSERT INTO Kvx113Awv (AwvNum, AwvSto) SELECT AswNum, 'L1' FROM Kvx301Asw;");
   store.add_client("MANDANT1");
   store.sql("MANDANT1",
-            "INSERT INTO Kvx408Bzu (BzuZau, BzuGvo, BzuGbi, BzuBkl) VALUES ('G1', "
-            "NULL, '" +
-                testing::local_date() + "', 'OLD'), ('G1', '" + testing::local_date(1) +
-                "', NULL, 'NEW');");
+            "INSERT INTO Kvx408Bzu (BzuZau, BzuGvo, BzuGbi, BzuBkl) VALUES ('G1', NULL, "
+            "date('now', 'localtime'), 'OLD'), ('G1', date('now', 'localtime', "
+            "'+1 day'), NULL, 'NEW');");
   Workplace work(store);
   setenv("LD_PRELOAD", VARNOKLIS_BINARY_DIR "/libvarnoklis-midnight.so", 1);
   setenv("VARNOKLIS_MIDNIGHT_AFTER", "3", 1);
-  const char* asan = std::getenv("ASAN_OPTIONS");
-  std::string asan_before = asan == nullptr ? "" : asan;
-  setenv("ASAN_OPTIONS", (asan_before + ":verify_asan_link_order=0").c_str(), 1);
+  const std::string asan = std::getenv("ASAN_OPTIONS") ? std::getenv("ASAN_OPTIONS") : "";
+  setenv("ASAN_OPTIONS", (asan + ":verify_asan_link_order=0").c_str(), 1);
   Outputs on = run_all(work, {{"QZDNL31P", "T01"}}, true);
   Outputs off = run_all(work, {{"QZDNL31P", "T01"}}, false);
-  unsetenv("LD_PRELOAD");
-  unsetenv("VARNOKLIS_MIDNIGHT_AFTER");
-  asan == nullptr ? unsetenv("ASAN_OPTIONS") : setenv("ASAN_OPTIONS", asan_before.c_str(), 1);
+  for (const char* name : {"LD_PRELOAD", "VARNOKLIS_MIDNIGHT_AFTER"}) unsetenv(name);
+  setenv("ASAN_OPTIONS", asan.c_str(), 1);
   EXPECT_EQ(on.text, off.text);
   EXPECT_EQ(on.files, off.files);
-  EXPECT_NE(on.files.find("OLD"), std::string::npos) << on.text;
-  EXPECT_NE(on.files.find("NEW"), std::string::npos) << on.files;
+  EXPECT_NE(on.files.find("OLD"), std::string::npos);
+  EXPECT_NE(on.files.find("NEW"), std::string::npos);
 }
 
 }  // namespace

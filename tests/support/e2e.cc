@@ -99,23 +99,14 @@ RunResult Workplace::run_faulty(const std::string& fault, const fs::path& stats,
                      command(arguments, "varnoklis-faulty") + " 2>" + shell_quote(stats.string()));
 }
 
-RunResult Workplace::run_killed_after(int seconds, const std::vector<std::string>& arguments,
-                                      const fs::path& output) const {
-  // The braces keep the shell's own "Killed" notice out of the test's output.
-  return run_command("{ " +
-                     command(arguments, "", "timeout -s KILL " + std::to_string(seconds) + " ") +
-                     " >" + shell_quote(output.string()) + "; } 2>/dev/null");
-}
-
 std::string Workplace::command(const std::vector<std::string>& arguments,
-                               const std::string& program, const std::string& wrapper) const {
-  std::string command = "cd " + shell_quote(cwd().string()) + " && LC_ALL=" + shell_quote(locale_) +
+                               const std::string& program) const {
+  std::string command = "cd " + shell_quote(cwd().string()) + " && LC_ALL=" + locale_ +
                         " ODBCINI=" + shell_quote(odbc_ini_.string()) +
                         " ODBCSYSINI=" + shell_quote(odbc_ini_.parent_path().string()) + " ";
   if (!lsan_options_.empty()) command += "LSAN_OPTIONS=" + shell_quote(lsan_options_) + " ";
-  command +=
-      wrapper + shell_quote(program.empty() ? program_.string()
-                                            : std::string(VARNOKLIS_BINARY_DIR) + "/" + program);
+  command += shell_quote(program.empty() ? program_.string()
+                                         : std::string(VARNOKLIS_BINARY_DIR) + "/" + program);
   for (const std::string& argument : arguments) command += " " + shell_quote(argument);
   return command;
 }

@@ -22,10 +22,6 @@ class Workplace {
   /// VARNOKLIS_STATS set, standard error going to `stats`.
   RunResult run_faulty(const std::string& fault, const std::filesystem::path& stats,
                        const std::vector<std::string>& arguments) const;
-  /// Runs the program with `arguments`, standard output going to the file `output`, and kills
-  /// it when it still runs after `seconds`.
-  RunResult run_killed_after(int seconds, const std::vector<std::string>& arguments,
-                             const std::filesystem::path& output) const;
   /// Opens the working area and the store to every user, for run_unprivileged, and copies the
   /// program into the working area, since the build folder may lie where other users cannot
   /// enter; call it before taking rights away from single files or folders.
@@ -33,7 +29,7 @@ class Workplace {
   /// Runs the program as an unprivileged user when the tests run as root, so that file
   /// permissions apply; needs open_to_unprivileged first.
   RunResult run_unprivileged(const std::vector<std::string>& arguments) const;
-  /// Runs the program under LC_ALL=`locale` from now on (C, code page 1252, by default).
+  /// Runs the program under LC_ALL=`locale` (C, code page 1252, unless set).
   void set_locale(const std::string& locale) { locale_ = locale; }
   /// The working area's root folder.
   const std::filesystem::path& root() const { return dir_.path(); }
@@ -45,8 +41,8 @@ class Workplace {
   std::string file(const std::string& name) const { return (dir_.path() / name).string(); }
 
  private:
-  std::string command(const std::vector<std::string>& arguments, const std::string& program = "",
-                      const std::string& wrapper = "") const;
+  std::string command(const std::vector<std::string>& arguments,
+                      const std::string& program = "") const;
 
   TempDir dir_;
   std::filesystem::path odbc_ini_;
