@@ -165,6 +165,7 @@ TEST(Run, UnwritableDownloadFileIsReported) {
 // A name no table knows stops the run before anything is cleared, and t01 is T01. The usage
 // text's umlaut is UTF-8 in a UTF-8 locale, a parameter stays as typed. Messages are flushed
 // one by one: they reach the shared pipe before the counts written to standard error at the end.
+// VARNOKLIS_CONFIG names the configuration file, and the messages name it.
 TEST(Run, UnknownTerminalLetterCaseAndMessages) {
   TempStore store;
   testing::seed_two_clients(store);
@@ -188,6 +189,10 @@ TEST(Run, UnknownTerminalLetterCaseAndMessages) {
       "1\n");
   EXPECT_EQ(work.run({"QZDNL31P", "t01", path, "1"}).status, kExitOk);
   EXPECT_EQ(read_file(path), records);
+  setenv("VARNOKLIS_CONFIG", (work.root() / "k.ini").c_str(), 1);
+  auto named = work.run({"QZDNL31P", "T01", path, "1"}).output;
+  unsetenv("VARNOKLIS_CONFIG");
+  EXPECT_EQ(named.find(std::filesystem::canonical(work.root()).string() + "/k.ini nicht"), 20u);
   auto shared = work.run_faulty("", "/dev/stdout", {"QZDNL31P", "T01", path, "1"});
   EXPECT_EQ(shared.output.substr(0, kConnectedLine.size()), kConnectedLine);
 }
