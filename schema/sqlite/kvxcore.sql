@@ -9,13 +9,14 @@
 --  * Text columns are TEXT COLLATE RTRIM, so that '=' and ORDER BY ignore
 --    trailing blanks as the production server does ('T01  ' = 'T01').
 --    Apart from trailing blanks the comparison is byte for byte, so letter
---    case counts ('t01' <> 'T01').
---  * Schema names (Kvx112Mnd.MndSch, the only column that holds one) compare
---    as the production server compares them: without regard to letter case
---    and trailing blanks.  SQLite has no collation for both, so the column is
---    COLLATE NOCASE and a trigger strips trailing blanks from every stored
---    name; a client stored as 'mandant1 ' is the client MANDANT1 that the
---    program visits, and the badge query finds its badges.
+--    case counts in other text columns.
+--  * Schema names (Kvx112Mnd.MndSch) and terminal names (Kvx115Tfz.TfzTrm,
+--    Kvx401Zls.ZlsTrm, Kvx114Tsm.TsmNam) compare as the production server
+--    compares them: without regard to letter case and trailing blanks.
+--    SQLite has no collation for both, so these columns are COLLATE NOCASE
+--    and a trigger strips trailing blanks from every stored name; a client
+--    stored as 'mandant1 ' is the client MANDANT1 that the program visits,
+--    and 't01' is the terminal T01.
 --  * Integers (status, numbers, minute counts, keys read as numbers) are
 --    INTEGER; amounts the program reads as double are REAL.
 --  * Dates and date-times are TEXT in SQLite's own form: 'YYYY-MM-DD' for a
@@ -62,12 +63,22 @@ CREATE INDEX IF NOT EXISTS Kvx112Mnd_Key ON Kvx112Mnd (MndLiz, MndNum);
 -- Terminal assignments: which clients a terminal serves.  A client may be
 -- linked to the same terminal more than once.
 CREATE TABLE IF NOT EXISTS Kvx115Tfz (
-    TfzTrm  TEXT COLLATE RTRIM,     -- terminal name
+    TfzTrm  TEXT COLLATE NOCASE,    -- terminal name (any letter case)
     TfzLiz  INTEGER,                -- client key: MndLiz
     TfzMnd  INTEGER,                -- client key: MndNum
     TfzSta  INTEGER                 -- status
 );
-CREATE INDEX IF NOT EXISTS Kvx115Tfz_Trm ON Kvx115Tfz (TfzTrm COLLATE RTRIM, TfzLiz, TfzMnd);
+CREATE INDEX IF NOT EXISTS Kvx115Tfz_Trm ON Kvx115Tfz (TfzTrm COLLATE NOCASE, TfzLiz, TfzMnd);
+CREATE TRIGGER IF NOT EXISTS Kvx115Tfz_TfzTrmInsert AFTER INSERT ON Kvx115Tfz
+    WHEN NEW.TfzTrm LIKE '% '
+BEGIN
+    UPDATE Kvx115Tfz SET TfzTrm = rtrim(TfzTrm, ' ') WHERE rowid = NEW.rowid;
+END;
+CREATE TRIGGER IF NOT EXISTS Kvx115Tfz_TfzTrmUpdate AFTER UPDATE OF TfzTrm ON Kvx115Tfz
+    WHEN NEW.TfzTrm LIKE '% '
+BEGIN
+    UPDATE Kvx115Tfz SET TfzTrm = rtrim(TfzTrm, ' ') WHERE rowid = NEW.rowid;
+END;
 
 -- Badges: one row per badge and validity period.
 CREATE TABLE IF NOT EXISTS Kvx301Asw (
@@ -105,12 +116,22 @@ CREATE INDEX IF NOT EXISTS Kvx113Sto_Num ON Kvx113Sto (StoNum COLLATE RTRIM);
 -- Terminal readers: one row per numbered reader of a terminal and the zone
 -- it guards.
 CREATE TABLE IF NOT EXISTS Kvx401Zls (
-    ZlsTrm  TEXT COLLATE RTRIM,     -- terminal name
+    ZlsTrm  TEXT COLLATE NOCASE,    -- terminal name (any letter case)
     ZlsLes  INTEGER,                -- reader number, from 1
     ZlsZko  TEXT COLLATE RTRIM,     -- zone code (up to 5 characters)
     ZlsSta  INTEGER                 -- status
 );
-CREATE INDEX IF NOT EXISTS Kvx401Zls_Trm ON Kvx401Zls (ZlsTrm COLLATE RTRIM, ZlsLes);
+CREATE INDEX IF NOT EXISTS Kvx401Zls_Trm ON Kvx401Zls (ZlsTrm COLLATE NOCASE, ZlsLes);
+CREATE TRIGGER IF NOT EXISTS Kvx401Zls_ZlsTrmInsert AFTER INSERT ON Kvx401Zls
+    WHEN NEW.ZlsTrm LIKE '% '
+BEGIN
+    UPDATE Kvx401Zls SET ZlsTrm = rtrim(ZlsTrm, ' ') WHERE rowid = NEW.rowid;
+END;
+CREATE TRIGGER IF NOT EXISTS Kvx401Zls_ZlsTrmUpdate AFTER UPDATE OF ZlsTrm ON Kvx401Zls
+    WHEN NEW.ZlsTrm LIKE '% '
+BEGIN
+    UPDATE Kvx401Zls SET ZlsTrm = rtrim(ZlsTrm, ' ') WHERE rowid = NEW.rowid;
+END;
 
 -- Zone authorizations: what an authorization class may do in a zone.
 CREATE TABLE IF NOT EXISTS Kvx404Zbr (
@@ -123,13 +144,23 @@ CREATE INDEX IF NOT EXISTS Kvx404Zbr_Zbk ON Kvx404Zbr (ZbrZbk COLLATE RTRIM, Zbr
 
 -- Terminal profiles: one per terminal name.
 CREATE TABLE IF NOT EXISTS Kvx114Tsm (
-    TsmNam  TEXT COLLATE RTRIM,     -- terminal name
+    TsmNam  TEXT COLLATE NOCASE,    -- terminal name (any letter case)
     TsmTyp  TEXT COLLATE RTRIM,     -- terminal type, e.g. '7744-010'
     TsmSal  TEXT COLLATE RTRIM,     -- balance set shown (G2101SalLst.TsaSal)
     TsmSpr  INTEGER,                -- language of the display texts
     TsmSta  INTEGER                 -- status
 );
-CREATE INDEX IF NOT EXISTS Kvx114Tsm_Nam ON Kvx114Tsm (TsmNam COLLATE RTRIM);
+CREATE INDEX IF NOT EXISTS Kvx114Tsm_Nam ON Kvx114Tsm (TsmNam COLLATE NOCASE);
+CREATE TRIGGER IF NOT EXISTS Kvx114Tsm_TsmNamInsert AFTER INSERT ON Kvx114Tsm
+    WHEN NEW.TsmNam LIKE '% '
+BEGIN
+    UPDATE Kvx114Tsm SET TsmNam = rtrim(TsmNam, ' ') WHERE rowid = NEW.rowid;
+END;
+CREATE TRIGGER IF NOT EXISTS Kvx114Tsm_TsmNamUpdate AFTER UPDATE OF TsmNam ON Kvx114Tsm
+    WHEN NEW.TsmNam LIKE '% '
+BEGIN
+    UPDATE Kvx114Tsm SET TsmNam = rtrim(TsmNam, ' ') WHERE rowid = NEW.rowid;
+END;
 
 -- Balance-set lines: the numbered display lines of a balance set.
 CREATE TABLE IF NOT EXISTS G2101SalLst (

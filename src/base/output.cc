@@ -3,13 +3,28 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "base/encoding.h"
+
 namespace varnoklis {
 
+bool utf8_messages() {
+  static const bool utf8 = locale_is_utf8();
+  return utf8;
+}
+
+std::string message_text(std::string_view text) {
+  return utf8_messages() ? utf8_of_cp1252(text) : std::string(text);
+}
+
+// Some messages end without a line feed; flushing each one still shows a run in a log as it
+// goes, and keeps the last message of a run that is killed.
 void print(const char* format, ...) {
+  std::string own = message_text(format);
   va_list args;
   va_start(args, format);
-  std::vfprintf(stdout, format, args);
+  std::vfprintf(stdout, own.c_str(), args);
   va_end(args);
+  std::fflush(stdout);
 }
 
 }  // namespace varnoklis

@@ -55,8 +55,8 @@ void handle_badge(Session& session, BadgeRow& row, std::string_view path,
   if (reader_zone_check(session, row, terminal, kHighestReader, false) == 1) row.access_flag = "1";
   if (reader1_check(session, row, terminal) == 1) row.time_flag = "1";
   if (row.time_flag != "1" && row.access_flag != "1") {
-    print("Ausweis %s ohne Zeit-/Zutrittsberechtigung auf Terminal %s\n", row.badge_number.c_str(),
-          terminal.c_str());
+    print("Ausweis %s ohne Zeit-/Zutrittsberechtigung auf Terminal %s\n",
+          from_database(row.badge_number).c_str(), terminal.c_str());
     return;
   }
   row.fixed_code = "001";

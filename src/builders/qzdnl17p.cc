@@ -24,7 +24,7 @@ constexpr const records::Qzdnl17pLayout& kLayout = records::kQzdnl17p;
 void put_day_balance(Session& session, BadgeRow& row, std::string& record) {
   int result = read_day_balances(session, row);
   if (result != 0) {
-    print("Saldo Ermitteln. Pnr: %s SQLCode:%ld\n", row.person_number.c_str(),
+    print("Saldo Ermitteln. Pnr: %s SQLCode:%ld\n", from_database(row.person_number).c_str(),
           static_cast<long>(result));
     return;
   }
@@ -50,8 +50,8 @@ void handle_badge(Session& session, BadgeRow& row, std::string_view path,
   put_day_balance(session, row, record);
   Rights rights = put_rights(session, row, terminal, resolved, kLayout.readers, record);
   if (!rights.time && !rights.access) {
-    print("Ausweis %s ohne Zeit-/Zutrittsberechtigung auf Terminal %s\n", row.badge_number.c_str(),
-          terminal.c_str());
+    print("Ausweis %s ohne Zeit-/Zutrittsberechtigung auf Terminal %s\n",
+          from_database(row.badge_number).c_str(), terminal.c_str());
     return;
   }
   // The class is written only into the reader groups, and they are filled only with access.

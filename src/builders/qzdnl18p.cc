@@ -135,8 +135,8 @@ struct Build {
 bool admitted(Build& b) {
   bool reader1 = reader1_check(b.session, b.row, b.terminal) == 1;
   if (!reader1) {
-    print("Ausweis %s auf Terminal %s nicht zulaessig!\n", b.row.badge_number.c_str(),
-          b.terminal.c_str());
+    print("Ausweis %s auf Terminal %s nicht zulaessig!\n",
+          from_database(b.row.badge_number).c_str(), b.terminal.c_str());
   }
   // A badge at several locations arrives once per location; it gets one record.
   if (b.row.person_number.empty() || b.row.badge_number == b.previous_badge || !reader1) {
@@ -146,8 +146,10 @@ bool admitted(Build& b) {
 }
 
 void read_figures(Build& b) {
-  const char* badge = b.row.badge_number.c_str();
-  const char* person = b.row.person_number.c_str();
+  const std::string shown_badge = from_database(b.row.badge_number);
+  const std::string shown_person = from_database(b.row.person_number);
+  const char* badge = shown_badge.c_str();
+  const char* person = shown_person.c_str();
   int result = read_day_balances(b.session, b.row);
   if (result != 0)
     print("Ausweis:%s Person:%s Saldodaten nicht gefunden! %d\n", badge, person, result);

@@ -50,12 +50,13 @@ void handle_badge(Session& session, BadgeRow& row, std::string_view path,
   put(record, kLayout.flags, kNeither);
   if (reader1_check(session, row, terminal) == 1) put(record, kLayout.time, kYes);
   if (!resolved) {
-    print("Ausweis %s ohne g\xfcltige Berechtigungsklasse\n", row.badge_number.c_str());
+    print("Ausweis %s ohne g\xfcltige Berechtigungsklasse\n",
+          from_database(row.badge_number).c_str());
     return;
   }
   if (reader_zone_check(session, row, terminal, kHighestReader, false) != 1) {
-    print("Ausweis %s ohne Zutrittsberechtigung auf Terminal %s\n", row.badge_number.c_str(),
-          terminal.c_str());
+    print("Ausweis %s ohne Zutrittsberechtigung auf Terminal %s\n",
+          from_database(row.badge_number).c_str(), terminal.c_str());
     return;
   }
   put(record, kLayout.access, kYes);

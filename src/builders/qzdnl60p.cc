@@ -62,8 +62,8 @@ void handle_badge(Session& session, BadgeRow& row, std::string_view path,
   put_day_balance(session, row, code, record);
   Rights rights = put_rights(session, row, terminal, resolved, kLayout.readers, record);
   if (!rights.time && !rights.access) {
-    print("Ausweis %s ohne Zeit-/Zutrittsberechtigung auf Terminal %s\n", row.badge_number.c_str(),
-          terminal.c_str());
+    print("Ausweis %s ohne Zeit-/Zutrittsberechtigung auf Terminal %s\n",
+          from_database(row.badge_number).c_str(), terminal.c_str());
     return;
   }
   // The class is written only into the reader groups, and they are filled only with access.

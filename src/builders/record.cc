@@ -45,7 +45,7 @@ void stage_or_report(Session& session, std::string_view path, std::string_view r
   }
   counts.records_missing = true;
   print("Insert-Error Kvx999Tmp! ErrNr: %d", result);
-  print("User: %s  String: %s", std::string(path).c_str(), std::string(record).c_str());
+  print("User: %s  String: %s", std::string(path).c_str(), from_database(record).c_str());
 }
 
 void print_summary(const BuildCounts& counts) {
@@ -65,10 +65,10 @@ bool fits_record(const BadgeRow& row, FieldWidths widths, bool class_written) {
   }
   if (widths.class_code == 0) {
     print("Ausweis %s passt nicht in den Satz (Ausweis max. %zu Zeichen)\n",
-          row.badge_number.c_str(), widths.badge);
+          from_database(row.badge_number).c_str(), widths.badge);
   } else {
     print("Ausweis %s passt nicht in den Satz (Ausweis max. %zu, Klasse max. %zu Zeichen)\n",
-          row.badge_number.c_str(), widths.badge, widths.class_code);
+          from_database(row.badge_number).c_str(), widths.badge, widths.class_code);
   }
   return false;
 }

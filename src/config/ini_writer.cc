@@ -1,6 +1,7 @@
 #include "config/ini_writer.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -14,6 +15,7 @@
 #include <limits>
 #include <optional>
 
+#include "base/output.h"
 #include "config/cipher.h"
 #include "config/config_file.h"
 #include "config/keys.h"
@@ -137,25 +139,47 @@ bool write_atomically(const std::string& path, const std::string& bytes, std::st
   return ok;
 }
 
-// Echo stays off while the value is typed on a terminal, and is restored however the read ends.
+// Echo stays off while the value is typed on a terminal, and is restored however the read ends,
+// also by Ctrl-C or a termination signal, which would otherwise leave the terminal silent.
 class EchoOff {
  public:
-  explicit EchoOff(int fd) : fd_(fd) {
-    if (tcgetattr(fd_, &saved_) != 0) return;
+  explicit EchoOff(int fd) {
+    if (tcgetattr(fd, &saved_) != 0) return;
+    fd_ = fd;
+    struct sigaction restore {};
+    restore.sa_handler = restore_and_die;
+    sigemptyset(&restore.sa_mask);
+    sigaction(SIGINT, &restore, &old_int_);
+    sigaction(SIGTERM, &restore, &old_term_);
     termios quiet = saved_;
     quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
     active_ = tcsetattr(fd_, TCSANOW, &quiet) == 0;
   }
   ~EchoOff() {
+    if (fd_ < 0) return;
     if (active_) tcsetattr(fd_, TCSANOW, &saved_);
+    sigaction(SIGINT, &old_int_, nullptr);
+    sigaction(SIGTERM, &old_term_, nullptr);
+    fd_ = -1;
   }
   EchoOff(const EchoOff&) = delete;
   EchoOff& operator=(const EchoOff&) = delete;
 
  private:
-  int fd_;
-  termios saved_{};
-  bool active_ = false;
+  // Only async-signal-safe calls: the terminal is set back, then the signal ends the process as
+  // it would have without the handler.
+  static void restore_and_die(int signal) {
+    if (active_) tcsetattr(fd_, TCSANOW, &saved_);
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+  }
+
+  // One prompt at a time; the signal handler needs them where it can reach them.
+  static inline int fd_ = -1;
+  static inline termios saved_{};
+  static inline volatile sig_atomic_t active_ = 0;
+  static inline struct sigaction old_int_ {};
+  static inline struct sigaction old_term_ {};
 };
 
 // One line of standard input without its line end; false when the input ends before any byte.
@@ -187,7 +211,7 @@ bool same_but_case(std::string_view a, std::string_view b) {
 
 int usage(std::ostream& err, const std::string& problem) {
   if (!problem.empty()) err << "varnoklis-ini: " << problem << "\n";
-  err << kUsage;
+  err << message_text(kUsage);
   return kIniUsage;
 }
 
@@ -261,7 +285,7 @@ int command_list(const std::string& path, std::ostream& out, std::ostream& err) 
   for (const ConfigEntry& entry : scan.entries) {
     std::string_view key = entry.key;
     if (!key.empty() && key.back() == '\n') key.remove_suffix(1);
-    out << key << "\n";
+    out << key << "\n" << std::flush;
   }
   if (scan.field_too_long) {
     return fail(err, path + ": entry " + std::to_string(scan.entries.size() + 1) + ": " +
@@ -276,7 +300,7 @@ int command_show(const std::string& path, const std::string& key, std::ostream& 
   ConfigValue result = read_config_value(path, "", key, 0);
   switch (result.status) {
     case ConfigStatus::Found:
-      out << result.value << "\n";
+      out << result.value << "\n" << std::flush;
       return 0;
     case ConfigStatus::NotFound:
       return fail(err, key + ": no entry in " + path);
@@ -340,7 +364,7 @@ bool set_config_entry(std::string_view text, std::string_view key, std::string_v
 
 int run_ini_tool(const std::vector<std::string>& given, std::ostream& out, std::ostream& err) {
   if (given.size() == 1 && given[0] == "--help") {
-    out << kUsage;
+    out << message_text(kUsage) << std::flush;
     return 0;
   }
   if (given.size() < 2) return usage(err, "");

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -43,7 +44,16 @@ struct RememberedRow {
 struct Answer {
   std::vector<Column> layout;
   std::vector<RememberedRow> rows;
+  /// The stamp of the day it was asked on (see `answer_day`).
+  int day = 0;
 };
+
+/// Whether the answer to `text` depends on the date: it names CURRENT_TIMESTAMP or 'now'.
+bool depends_on_date(std::string_view text);
+
+/// The stamp under which an answer to `text` asked now is kept: the local calendar day as
+/// YYYYMMDD for a date-dependent text, 0 for every other text.
+int answer_day(std::string_view text);
 
 /// The answers of the run to statement texts that ask for master data the run does not write;
 /// one entry per distinct text, kept until the run ends.
@@ -52,9 +62,9 @@ class AnswerMemory {
   /// A statement text and its remembered answer.
   using Entry = std::pair<const std::string, Answer>;
 
-  /// The remembered answer to `text` with its text, or nullptr.
-  const Entry* find(const std::string& text) const;
-  /// Remembers the complete answer to `text`.
+  /// The remembered answer to `text` asked on day stamp `day`, with its text, or nullptr.
+  const Entry* find(const std::string& text, int day) const;
+  /// Remembers the complete answer to `text`, in place of an answer of an earlier day.
   void keep(std::string text, Answer answer);
 
  private:

@@ -27,8 +27,11 @@ std::string report(std::string_view what, std::string_view badge, const Diagnost
 
 }  // namespace
 
-bool transient(const Diagnostics& diag, Dialect dialect) {
-  if (diag.state == "40001" || diag.state == "HYT00") return true;
+// A deadlock victim and a locked store changed nothing; a timeout may come after the server did
+// the work, which only a read or a delete can safely do again.
+bool transient(const Diagnostics& diag, Dialect dialect, bool inserts) {
+  if (diag.state == "40001") return true;
+  if (diag.state == "HYT00") return !inserts;
   return dialect == Dialect::Sqlite && diag.state == "HY000" && diag.native == kSqliteBusy;
 }
 

@@ -16,14 +16,17 @@ namespace varnoklis {
 struct Purpose {
   std::string_view what;
   bool repeated_question = false;
+  /// An insert, which a timed-out attempt may already have done: a timeout is not tried again.
+  bool inserts = false;
 };
 
 /// Attempts in all for a statement that fails transiently.
 inline constexpr int kStatementAttempts = 3;
 
 /// Whether a failed execution is worth another attempt: a serialization failure (a deadlock
-/// victim), a timeout, or, on the embedded store, a store still locked after its busy timeout.
-bool transient(const Diagnostics& diag, Dialect dialect);
+/// victim), a timeout (not for an insert), or the embedded store still locked after its busy
+/// timeout.
+bool transient(const Diagnostics& diag, Dialect dialect, bool inserts = false);
 
 /// The pause before attempt `next_attempt` (2 or 3) of a transiently failed statement.
 std::chrono::milliseconds retry_pause(int next_attempt);

@@ -102,11 +102,11 @@ bool Session::count_fetch(Diagnostics& diag) {
 
 void Session::report_failure(std::string_view what, const Diagnostics& diag) {
   ++failures_;
-  print("%s", failure_line(what, badge_, diag).c_str());
+  print("%s", failure_line(what, from_database(badge_), diag).c_str());
 }
 
 void Session::report_retry(std::string_view what, const Diagnostics& diag, int next_attempt) {
-  print("%s", retry_line(what, badge_, diag, next_attempt).c_str());
+  print("%s", retry_line(what, from_database(badge_), diag, next_attempt).c_str());
 }
 
 int Session::run(std::string_view what, const std::string& text) {

@@ -11,7 +11,7 @@ const SqlText kReadBackSql = {
 namespace {
 
 const Purpose kClearing{"Tab. Kvx999Tmp loeschen"};
-const Purpose kStaging{"Tab. Kvx999Tmp einfuegen"};
+const Purpose kStaging{.what = "Tab. Kvx999Tmp einfuegen", .inserts = true};
 const Purpose kReadingBack{"Tab. Kvx999Tmp lesen"};
 
 }  // namespace

@@ -48,7 +48,10 @@ void Statement::apply_cursor_attributes() {
 
 Outcome Statement::execute(const std::string& text) {
   if (!remembers()) return send(text);
-  replay_ = session_.memory().find(text);
+  // The day is taken before the statement is sent: an answer read across midnight is kept
+  // under the earlier day and asked again on the new one.
+  int day = answer_day(text);
+  replay_ = session_.memory().find(text, day);
   if (replay_ != nullptr) {
     replay_row_ = 0;
     session_.count_remembered();
@@ -59,6 +62,7 @@ Outcome Statement::execute(const std::string& text) {
   Outcome outcome = send(text);
   recording_ = outcome == Outcome::Ok;
   answer_ = Answer{};
+  answer_.day = day;
   return outcome;
 }
 
@@ -67,7 +71,7 @@ Outcome Statement::send(const std::string& text) {
     Outcome outcome = execute_once(text);
     if (outcome != Outcome::Error) return outcome;
     const Diagnostics& diag = session_.diagnostics();
-    if (attempt == kStatementAttempts || !transient(diag, session_.dialect())) {
+    if (attempt == kStatementAttempts || !transient(diag, session_.dialect(), purpose_.inserts)) {
       session_.report_failure(purpose_.what, diag);
       return outcome;
     }

@@ -14,6 +14,7 @@
 #include "db/schemas.h"
 #include "db/session.h"
 #include "db/staging.h"
+#include "db/terminal_check.h"
 #include "db/text.h"
 #include "run/download_file.h"
 #include "run/path_lock.h"
@@ -80,10 +81,10 @@ bool read_parameters(const char* const* argv, Parameters& parameters) {
 
 // A configuration file that cannot be read is named once, as the absolute path tried from the
 // working directory, since the relative path alone does not tell an operator where to look.
-void report_unreadable_config(int error) {
+void report_unreadable_config(const char* path, int error) {
   std::error_code unknown;
   std::string cwd = std::filesystem::current_path(unknown).string();
-  std::string tried = config::absolute_path(config::kConfigPath);
+  std::string tried = config::absolute_path(path);
   print(error == ENOENT || error == ENOTDIR
             ? "Konfigurationsdatei %s nicht gefunden! Arbeitsverzeichnis: %s\n"
             : "Konfigurationsdatei %s nicht lesbar! Arbeitsverzeichnis: %s\n",
@@ -92,20 +93,20 @@ void report_unreadable_config(int error) {
 
 // A value that is missing reads as empty and the run goes on, as before; the added line says
 // which key the connect will lack.
-bool read_credential(const char* key, std::size_t capacity, std::string& value,
+bool read_credential(const char* path, const char* key, std::size_t capacity, std::string& value,
                      bool& file_reported) {
-  config::ConfigValue found = config::read_config_value(config::kConfigPath, "", key, 0);
+  config::ConfigValue found = config::read_config_value(path, "", key, 0);
   switch (found.status) {
     case config::ConfigStatus::BadValue:
     case config::ConfigStatus::FieldTooLong:
-      print("Konfigurationswert %s in %s ungueltig!\n", key, config::kConfigPath);
+      print("Konfigurationswert %s in %s ungueltig!\n", key, path);
       return false;
     case config::ConfigStatus::NoFile:
-      if (!file_reported) report_unreadable_config(found.file_error);
+      if (!file_reported) report_unreadable_config(path, found.file_error);
       file_reported = true;
       break;
     case config::ConfigStatus::NotFound:
-      print("Konfigurationswert %s in %s nicht gefunden!\n", key, config::kConfigPath);
+      print("Konfigurationswert %s in %s nicht gefunden!\n", key, path);
       break;
     case config::ConfigStatus::Found:
       break;
@@ -114,12 +115,19 @@ bool read_credential(const char* key, std::size_t capacity, std::string& value,
   return fits(key, value, capacity, std::string_view(key) == "PASS");
 }
 
+// An installed system keeps its configuration elsewhere and names it in VARNOKLIS_CONFIG.
+const char* config_path() {
+  const char* named = std::getenv("VARNOKLIS_CONFIG");
+  return named != nullptr && *named != '\0' ? named : config::kConfigPath;
+}
+
 bool read_credentials(Credentials& credentials) {
+  const char* path = config_path();
   bool reported = false;
-  if (!read_credential("LOGIN", kCredentialCapacity, credentials.login, reported) ||
-      !read_credential("PASS", kCredentialCapacity, credentials.password, reported) ||
-      !read_credential("DATABASE", kCredentialCapacity, credentials.database, reported) ||
-      !read_credential("SCHEMA", kSchemaCapacity + 1, credentials.schema, reported)) {
+  if (!read_credential(path, "LOGIN", kCredentialCapacity, credentials.login, reported) ||
+      !read_credential(path, "PASS", kCredentialCapacity, credentials.password, reported) ||
+      !read_credential(path, "DATABASE", kCredentialCapacity, credentials.database, reported) ||
+      !read_credential(path, "SCHEMA", kSchemaCapacity + 1, credentials.schema, reported)) {
     return false;
   }
   // The stored schema value carries one character too many; the configured schema is the rest.
@@ -150,10 +158,10 @@ bool plain_schema_name(const std::string& name) {
 void visit_schema(RunState& state, std::string name) {
   upper_case(name);
   if (name == "DBO") name = "KELVANIRO";
-  print("Schema: %s\n", name.c_str());
+  print("Schema: %s\n", from_database(name).c_str());
   ++state.visited;
   if (!plain_schema_name(name)) {
-    print("Schemaname %s ungueltig!\n", name.c_str());
+    print("Schemaname %s ungueltig!\n", from_database(name).c_str());
     state.records_missing = true;
     return;
   }
@@ -161,7 +169,7 @@ void visit_schema(RunState& state, std::string name) {
   if (switched != 0) {
     print(switched == -1 ? "Mandantendatei %s.db nicht gefunden!\n"
                          : "Mandantendatei %s.db konnte nicht angebunden werden!\n",
-          name.c_str());
+          from_database(name).c_str());
     state.records_missing = true;
     return;
   }
@@ -190,6 +198,19 @@ void visit_schemas(RunState& state) {
   }
   if (state.visited > 0) return;
   if (!visit_list(state, list, list.open_all(session))) state.list_failed = true;
+}
+
+// A terminal no table knows would get a file that refuses every badge: a mistyped name stops
+// the run before anything is cleared.
+int check_terminal(RunState& state) {
+  switch (terminal_known(state.session, state.parameters.terminal)) {
+    case 1:
+      return kExitOk;
+    case 0:
+      print("Terminal %s unbekannt!\n", state.parameters.terminal.c_str());
+      return kExitUsage;
+  }
+  return kExitDatabase;
 }
 
 int write_file(RunState& state) {
@@ -258,6 +279,7 @@ int run(int argc, const char* const* argv, FaultHook fault_hook) {
     print("Downloadfile %s konnte nicht geoeffnet werden!\n", state.parameters.path.c_str());
     return kExitFileNotWritten;
   }
+  if (int status = check_terminal(state); status != kExitOk) return status;
   int cleared = clear_staging(state.session, state.parameters.path);
   if (cleared != 0) {
     print("Error Tab. Kvx999Tmp loeschen! ErrNr: %d User: %s", cleared,

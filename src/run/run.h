@@ -6,10 +6,10 @@ namespace varnoklis {
 
 /// Exit status of a run.
 enum ExitStatus : int {
-  kExitOk = 0,              ///< the file holds every record the run built
-  kExitUsage = 1,           ///< missing, over-long or unknown parameters; nothing done
-  kExitConnect = 2,         ///< configuration unusable or connect failed; nothing done
-  kExitDatabase = 3,        ///< staging rows not cleared or read back, no client list; untouched
+  kExitOk = 0,        ///< the file holds every record the run built
+  kExitUsage = 1,     ///< missing, over-long or unknown parameters; nothing done
+  kExitConnect = 2,   ///< configuration unusable or connect failed; nothing done
+  kExitDatabase = 3,  ///< terminal unchecked, staging not cleared or read back, no client list
   kExitFileNotWritten = 4,  ///< the download file could not be written; file untouched
   kExitRecordsMissing = 5,  ///< file written, but a read or insert failed: records may be wrong
 };

@@ -93,9 +93,10 @@ std::string system_problem(int error) {
 }
 
 // Only a regular file is read: a folder, a pipe or a device is no download file, and reading
-// one could block or never end.
+// one could block or never end. Even the open of a FIFO blocks until a writer comes, unless it
+// is opened without blocking; a regular file reads the same either way.
 bool read_regular_file(const std::string& path, std::string& bytes, std::string& problem) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) {
     problem = system_problem(errno);
     return false;

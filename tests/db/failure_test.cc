@@ -21,6 +21,9 @@ TEST(Failure, OnlyDeadlocksTimeoutsAndABusyStoreAreTriedAgainAndTheReportsAreWho
         Case{"HY000", 1, Dialect::Sqlite, false}, Case{"08S01", 10054, Dialect::SqlServer, false},
         Case{"42S02", 208, Dialect::SqlServer, false}}) {
     EXPECT_EQ(transient(Diagnostics{c.state, "", c.native}, c.dialect), c.transient) << c.state;
+    EXPECT_EQ(transient(Diagnostics{c.state, "", c.native}, c.dialect, true),
+              c.transient && std::string_view(c.state) != "HYT00")
+        << c.state;
   }
   EXPECT_EQ(kStatementAttempts, 3);
   EXPECT_GE(retry_pause(2).count(), 10);

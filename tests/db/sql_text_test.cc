@@ -4,6 +4,7 @@
 
 #include "db/schemas.h"
 #include "db/staging.h"
+#include "db/terminal_check.h"
 
 namespace varnoklis {
 namespace {
@@ -30,6 +31,10 @@ TEST(SqlText, SpineStatementsAreTheSqlServerTextsByteForByte) {
             "TfzTrm = 'T01'  AND   MndLiz = TfzLiz  AND   MndNum = TfzMnd  AND ((MndSta <> 4 AND "
             "MndSta <> 8) OR MndSta IS NULL)  AND ((TfzSta <> 4 AND TfzSta <> 8) OR TfzSta IS "
             "NULL) ");
+  EXPECT_EQ(fill(kTerminalKnownSql, d, {"T01", "T01", "T01"}),
+            "SELECT CASE WHEN EXISTS (SELECT 1 FROM KvxCore.Kvx114Tsm WHERE TsmNam = 'T01')  OR "
+            "EXISTS (SELECT 1 FROM KvxCore.Kvx401Zls WHERE ZlsTrm = 'T01')  OR EXISTS (SELECT 1 "
+            "FROM KvxCore.Kvx115Tfz WHERE TfzTrm = 'T01')  THEN 1 ELSE 0 END ");
   EXPECT_EQ(fill(kAllSchemasSql, d, {}),
             "SELECT MndSch  FROM KvxCore.Kvx112Mnd  WHERE MndKon <> 1  AND ((MndSta <> 4 AND "
             "MndSta <> 8) OR MndSta IS NULL) ");

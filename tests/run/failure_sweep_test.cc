@@ -89,15 +89,31 @@ TEST_P(FailureSweep, NoFailurePassesSilently) {
 }
 
 // A deadlock victim or a timeout that clears within three attempts leaves the run complete; one
-// that outlasts them is a failure like any other.
+// that outlasts them is a failure like any other. A timed-out insert may have been done, so it is
+// reported at once and never sent again.
 TEST_P(FailureSweep, TransientFailuresAreTriedAgain) {
-  for (std::uint64_t k : {std::uint64_t{1}, statements_ / 2, statements_}) {
+  const std::string insert_failed = "DB-Fehler Tab. Kvx999Tmp einfuegen!";
+  std::uint64_t insert = statements_;
+  while (insert > 1 &&
+         run("execute:" + std::to_string(insert) + ":" + kHardFailure).output.find(insert_failed) ==
+             std::string::npos) {
+    --insert;
+  }
+  for (std::uint64_t k : {std::uint64_t{1}, statements_ / 2, statements_, insert}) {
     for (const char* state : {"40001:1205", "HYT00:0"}) {
       for (int times : {1, 2, 3}) {
         std::string fault =
             "execute:" + std::to_string(k) + ":" + state + ":" + std::to_string(times);
         auto r = run(fault);
         SCOPED_TRACE(fault + "\n" + r.output);
+        // A repeated fault reaches the statements after the insert, which are retried.
+        if (k == insert && std::string(state) == "HYT00:0") {
+          if (times > 1) continue;
+          EXPECT_EQ(r.output.find(" - Versuch "), std::string::npos);
+          EXPECT_NE(r.output.find(insert_failed), std::string::npos);
+          EXPECT_EQ(r.status, kExitRecordsMissing);
+          continue;
+        }
         EXPECT_NE(r.output.find(" - Versuch 2 von 3\n"), std::string::npos);
         if (times < 3) {
           EXPECT_EQ(r.status, kExitOk);

@@ -83,6 +83,7 @@ TEST(Faults, DownloadFileWritableOrNotInFoldersWritableOrNot) {
 
 TEST(Faults, StagingRowsThatCannotBeClearedStopTheRun) {
   TempStore store;
+  store.sql("KVXCORE", "INSERT INTO Kvx114Tsm (TsmNam) VALUES ('T01');");
   store.sql("KVXCORE", R"(
     INSERT INTO Kvx999Tmp (TmpUsr, TmpStr) VALUES ('STALE', 'old record');
     CREATE TRIGGER keep_rows BEFORE DELETE ON Kvx999Tmp BEGIN SELECT RAISE(ABORT, 'kept'); END;
@@ -101,6 +102,7 @@ TEST(Faults, StagingRowsThatCannotBeClearedStopTheRun) {
 
 TEST(Faults, ReadOnlyStoreFileCannotTakeStagingRows) {
   TempStore store;
+  store.sql("KVXCORE", "INSERT INTO Kvx114Tsm (TsmNam) VALUES ('T01');");
   store.sql("KVXCORE", "INSERT INTO Kvx999Tmp (TmpUsr, TmpStr) VALUES ('x', 'y');");
   Workplace work(store);
   std::string path = work.file("t.dat");
@@ -116,6 +118,7 @@ TEST(Faults, ReadOnlyStoreFileCannotTakeStagingRows) {
 
 TEST(Faults, StoreLockedByAnotherProcessBeyondTheTimeout) {
   TempStore store;
+  store.sql("KVXCORE", "INSERT INTO Kvx114Tsm (TsmNam) VALUES ('T01');");
   Workplace work(store);
   std::string path = work.file("t.dat");
   write_file(path, "OLD");
@@ -216,6 +219,7 @@ TEST(Faults, UnusableConfigurationFiles) {
 // driver manager even names it here, inside the path of the driver it cannot load.
 TEST(Faults, FirstFailuresExplainThemselves) {
   TempStore store;
+  store.sql("KVXCORE", "INSERT INTO Kvx114Tsm (TsmNam) VALUES ('T01');");
   Workplace work(store);
   const std::string password = "nodriver7";
   write_file(store.odbc_ini(),

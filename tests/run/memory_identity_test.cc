@@ -83,5 +83,40 @@ TEST(Memory, FilesAndMessagesAreTheSameWithAndWithoutIt) {
   }
 }
 
+// A badge group's class changes at midnight. The clock moves a day ahead after the third of
+// eight badges is staged: with memory or without, the later badges carry the new day's class.
+TEST(Memory, AnswersOfYesterdayAreAskedAgainAfterMidnight) {
+  TempStore store;
+  store.sql("KVXCORE",
+            "INSERT INTO Kvx112Mnd (MndSch, MndKon, MndLiz, MndNum) VALUES ('MANDANT1', 0, 1, 1);"
+            "INSERT INTO Kvx115Tfz (TfzTrm, TfzLiz, TfzMnd) VALUES ('T01', 1, 1);"
+            "INSERT INTO Kvx401Zls (ZlsTrm, ZlsLes, ZlsZko) VALUES ('T01', 1, 'Z1');"
+            "INSERT INTO Kvx404Zbr (ZbrZbk, ZbrZko, ZbrZtb) VALUES ('OLD', 'Z1', 1), "
+            "('NEW', 'Z1', 1);"
+            "WITH n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 8) "
+            "INSERT INTO Kvx301Asw (AswNum, AswGvo, AswPnr, AswBkl, AswGrp, AswLiz, AswMnd) "
+            "SELECT 'B' || i, date('now', 'localtime', '-10 days'), 'P' || i, '0', 'G1', 1, 1 "
+            "FROM n;"
+            "INSERT INTO Kvx113Awv (AwvNum, AwvSto) SELECT AswNum, 'L1' FROM Kvx301Asw;");
+  store.add_client("MANDANT1");
+  store.sql("MANDANT1",
+            "INSERT INTO Kvx408Bzu (BzuZau, BzuGvo, BzuGbi, BzuBkl) VALUES ('G1', NULL, "
+            "date('now', 'localtime'), 'OLD'), ('G1', date('now', 'localtime', "
+            "'+1 day'), NULL, 'NEW');");
+  Workplace work(store);
+  setenv("LD_PRELOAD", VARNOKLIS_BINARY_DIR "/libvarnoklis-midnight.so", 1);
+  setenv("VARNOKLIS_MIDNIGHT_AFTER", "3", 1);
+  const std::string asan = std::getenv("ASAN_OPTIONS") ? std::getenv("ASAN_OPTIONS") : "";
+  setenv("ASAN_OPTIONS", (asan + ":verify_asan_link_order=0").c_str(), 1);
+  Outputs on = run_all(work, {{"QZDNL31P", "T01"}}, true);
+  Outputs off = run_all(work, {{"QZDNL31P", "T01"}}, false);
+  for (const char* name : {"LD_PRELOAD", "VARNOKLIS_MIDNIGHT_AFTER"}) unsetenv(name);
+  setenv("ASAN_OPTIONS", asan.c_str(), 1);
+  EXPECT_EQ(on.text, off.text);
+  EXPECT_EQ(on.files, off.files);
+  EXPECT_NE(on.files.find("OLD"), std::string::npos);
+  EXPECT_NE(on.files.find("NEW"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace varnoklis

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "builders/builder_store.h"
 #include "support/e2e.h"
 
 namespace varnoklis {
@@ -86,6 +87,7 @@ TEST(Run, OverLongCredentialsAreRejectedWithoutShowingThePassword) {
 
 TEST(Run, NoClientAnywhereLeavesAnEmptyFileInModeNew) {
   TempStore store;
+  store.sql("KVXCORE", "INSERT INTO Kvx114Tsm (TsmNam) VALUES ('T01');");
   Workplace work(store, "kelvaniro_");
   std::string path = work.file("t.dat");
   write_file(path, "OLD");
@@ -105,6 +107,7 @@ TEST(Run, VisitsLinkedSchemasElseEveryActiveOneAndReportsMissingClientFiles) {
       ('dbo', 0, 1, 1, NULL), ('Dbo2', 0, 1, 2, NULL), ('NOFILE', 0, 1, 3, NULL);
     INSERT INTO Kvx115Tfz (TfzTrm, TfzLiz, TfzMnd, TfzSta) VALUES
       ('T01', 1, 1, NULL), ('T01', 1, 1, NULL), ('T02', 1, 3, NULL);
+    INSERT INTO Kvx114Tsm (TsmNam) VALUES ('T03');
   )");
   store.add_client("KELVANIRO");
   store.add_client("DBO2");
@@ -131,6 +134,7 @@ TEST(Run, VisitsLinkedSchemasElseEveryActiveOneAndReportsMissingClientFiles) {
 
 TEST(Run, ClearFailureStopsTheRunAndKeepsTheFile) {
   TempStore store;
+  store.sql("KVXCORE", "INSERT INTO Kvx114Tsm (TsmNam) VALUES ('T01');");
   store.sql("KVXCORE", "DROP TABLE Kvx999Tmp;");
   Workplace work(store);
   std::string path = work.file("t.dat");
@@ -147,6 +151,7 @@ TEST(Run, ClearFailureStopsTheRunAndKeepsTheFile) {
 
 TEST(Run, UnwritableDownloadFileIsReported) {
   TempStore store;
+  store.sql("KVXCORE", "INSERT INTO Kvx114Tsm (TsmNam) VALUES ('T01');");
   Workplace work(store);
   std::string path = work.file("missing-folder/t.dat");
   auto r = work.run({"QZDNL18P", "T01", path, "1"});
@@ -161,6 +166,41 @@ TEST(Run, UnwritableDownloadFileIsReported) {
   EXPECT_EQ(r.output,
             kConnectedLine + "Downloadfile " + folder + " konnte nicht geoeffnet werden!\n");
   EXPECT_TRUE(std::filesystem::is_directory(folder));
+}
+
+// A name no table knows stops the run before anything is cleared, and t01 is T01. The usage
+// text's umlaut is UTF-8 in a UTF-8 locale, a parameter stays as typed. Messages are flushed
+// one by one: they reach the shared pipe before the counts written to standard error at the end.
+// VARNOKLIS_CONFIG names the configuration file, and the messages name it.
+TEST(Run, UnknownTerminalLetterCaseAndMessages) {
+  TempStore store;
+  testing::seed_two_clients(store);
+  Workplace work(store);
+  std::string path = work.file("t.dat");
+  ASSERT_EQ(work.run({"QZDNL31P", "T01", path, "1"}).status, kExitOk);
+  const std::string records = read_file(path);
+  write_file(path, "OLD");
+  for (const char* locale : {"C", "C.UTF-8"}) {
+    work.set_locale(locale);
+    auto unknown = work.run({"QZDNL31P", "T\xe4", path, "1"});
+    EXPECT_EQ(unknown.status, kExitUsage);
+    EXPECT_EQ(unknown.output, kConnectedLine + "Terminal T\xe4 unbekannt!\n");
+    std::string usage = "Anzahl Parameter(mind. 4) unterschritten! AnzParam: 1" + kUsage;
+    if (locale[1] == '.') usage.replace(usage.find('\xe4'), 1, "\xc3\xa4");
+    EXPECT_EQ(work.run({"QZDNL31P"}).output, usage);
+  }
+  EXPECT_EQ(read_file(path), "OLD");
+  EXPECT_EQ(
+      store.query("KVXCORE", "SELECT COUNT(*) > 0 FROM Kvx999Tmp WHERE TmpUsr = '" + path + "';"),
+      "1\n");
+  EXPECT_EQ(work.run({"QZDNL31P", "t01", path, "1"}).status, kExitOk);
+  EXPECT_EQ(read_file(path), records);
+  setenv("VARNOKLIS_CONFIG", (work.root() / "k.ini").c_str(), 1);
+  auto named = work.run({"QZDNL31P", "T01", path, "1"}).output;
+  unsetenv("VARNOKLIS_CONFIG");
+  EXPECT_EQ(named.find(std::filesystem::canonical(work.root()).string() + "/k.ini nicht"), 20u);
+  auto shared = work.run_faulty("", "/dev/stdout", {"QZDNL31P", "T01", path, "1"});
+  EXPECT_EQ(shared.output.substr(0, kConnectedLine.size()), kConnectedLine);
 }
 
 }  // namespace

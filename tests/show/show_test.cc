@@ -117,5 +117,26 @@ TEST(ShowCommand, OutputEncodingFollowsTheLocale) {
   EXPECT_EQ(utf8.output, row + "\xc3\x9cN\n");
 }
 
+// A FIFO is refused without waiting for a writer, output that cannot be written is trouble, and
+// the 8-bit control bytes of code page 1252 reach a terminal only escaped.
+TEST(ShowCommand, FifoFullOutputAndControlBytesForATerminal) {
+  testing::TempDir dir;
+  const std::string file = (dir.path() / "t.dnl").string(), none = (dir.path() / "e").string();
+  testing::write_file(file, "1            202601010000000011XXXX,XX-00110 \x9b\x32J");
+  testing::write_file(none, "");
+  const std::string show =
+      "cd " + dir.path().string() + " && timeout 9 " VARNOKLIS_BINARY_DIR "/varnoklis-show ";
+  auto fifo =
+      testing::run_command("mkfifo " + dir.path().string() + "/f && " + show + "QZDNL31P f 2>&1");
+  EXPECT_EQ(fifo.output, "varnoklis-show: f: not a regular file\n");
+  for (const char* args : {"QZDNL31P t.dnl", "--diff QZDNL31P e t.dnl"}) {
+    auto full = testing::run_command(show + args + " 2>&1 >/dev/full");
+    EXPECT_EQ(full.status, kShowTrouble);
+    EXPECT_EQ(full.output, "varnoklis-show: cannot write: No space left on device\n");
+  }
+  EXPECT_EQ(render("\x9b\x32J\x80\xa0", Encoding::Cp1252Terminal).text, "\\x9B2J\\x80\xa0");
+  EXPECT_EQ(render("\x9b\x32J", Encoding::Cp1252).text, "\x9b\x32J");
+}
+
 }  // namespace
 }  // namespace varnoklis::show

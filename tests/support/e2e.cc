@@ -101,8 +101,8 @@ RunResult Workplace::run_faulty(const std::string& fault, const fs::path& stats,
 
 std::string Workplace::command(const std::vector<std::string>& arguments,
                                const std::string& program) const {
-  std::string command = "cd " + shell_quote(cwd().string()) +
-                        " && ODBCINI=" + shell_quote(odbc_ini_.string()) +
+  std::string command = "cd " + shell_quote(cwd().string()) + " && LC_ALL=" + locale_ +
+                        " ODBCINI=" + shell_quote(odbc_ini_.string()) +
                         " ODBCSYSINI=" + shell_quote(odbc_ini_.parent_path().string()) + " ";
   if (!lsan_options_.empty()) command += "LSAN_OPTIONS=" + shell_quote(lsan_options_) + " ";
   command += shell_quote(program.empty() ? program_.string()

@@ -29,6 +29,8 @@ class Workplace {
   /// Runs the program as an unprivileged user when the tests run as root, so that file
   /// permissions apply; needs open_to_unprivileged first.
   RunResult run_unprivileged(const std::vector<std::string>& arguments) const;
+  /// Runs the program under LC_ALL=`locale` (C, code page 1252, unless set).
+  void set_locale(const std::string& locale) { locale_ = locale; }
   /// The working area's root folder.
   const std::filesystem::path& root() const { return dir_.path(); }
   /// The folder the program runs in.
@@ -45,6 +47,7 @@ class Workplace {
   TempDir dir_;
   std::filesystem::path odbc_ini_;
   std::filesystem::path program_;
+  std::string locale_ = "C";
   std::string lsan_options_;  // for the copy: the leak suppressions copied along, when set
 };
 
