@@ -29,6 +29,10 @@ class Workplace {
   /// Runs the program as an unprivileged user when the tests run as root, so that file
   /// permissions apply; needs open_to_unprivileged first.
   RunResult run_unprivileged(const std::vector<std::string>& arguments) const;
+  /// Puts `wrapper` (a shell word list, such as a tracer) in front of the program in every run.
+  void set_wrapper(const std::string& wrapper) { wrapper_ = wrapper; }
+  /// The state folder the runs use (`VARNOKLIS_STATE_DIR`), inside the working area.
+  std::filesystem::path state_dir() const { return dir_.path() / "state"; }
   /// The working area's root folder.
   const std::filesystem::path& root() const { return dir_.path(); }
   /// The folder the program runs in.
@@ -45,6 +49,7 @@ class Workplace {
   TempDir dir_;
   std::filesystem::path odbc_ini_;
   std::filesystem::path program_;
+  std::string wrapper_;
   std::string lsan_options_;  // for the copy: the leak suppressions copied along, when set
 };
 
