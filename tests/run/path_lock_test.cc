@@ -9,6 +9,9 @@
 #include <cerrno>
 #include <string>
 
+#include "builders/builder_store.h"
+#include "run/run.h"
+#include "support/e2e.h"
 #include "support/temp_store.h"
 
 namespace varnoklis {
@@ -44,6 +47,37 @@ TEST(PathLock, LockFileBesideElseTheDownloadFileItself) {
   std::string fifo = (dir.path() / std::string(252, 'f')).string();
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   EXPECT_FALSE(PathLock().acquire(fifo));
+}
+
+// A held lock is announced at once and waited for until the deadline, then the run stops; a
+// wait that is not a whole number of seconds up to a day is a parameter error. Lock files are
+// private to the account that made them.
+TEST(PathLock, DeadlineAndItsSetting) {
+  testing::TempStore store;
+  testing::seed_two_clients(store);
+  testing::Workplace work(store);
+  std::string path = work.file("t.dat");
+  ASSERT_EQ(work.run({"QZDNL60P", "T01", path, "1"}).status, kExitOk);
+  struct stat info {};
+  ASSERT_EQ(::stat((path + ".lock").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+  int held = ::open((path + ".lock").c_str(), O_RDONLY);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  work.set_wrapper("env VARNOKLIS_LOCK_WAIT=1");
+  auto r = work.run({"QZDNL60P", "T01", path, "1"});
+  EXPECT_EQ(r.status, kExitFileNotWritten);
+  EXPECT_EQ(r.output, "Downloadfile " + path +
+                          " wird von einem anderen Lauf geschrieben, warte bis zu 1 Sekunden.\n"
+                          "Downloadfile " +
+                          path + " konnte nicht geoeffnet werden!\n");
+  ::close(held);
+  for (const char* wait : {"-1", "86401", "1s", " 5"}) {
+    work.set_wrapper("env VARNOKLIS_LOCK_WAIT='" + std::string(wait) + "'");
+    r = work.run({"QZDNL60P", "T01", path, "1"});
+    EXPECT_EQ(r.status, kExitUsage);
+    EXPECT_EQ(r.output,
+              "VARNOKLIS_LOCK_WAIT ungueltig (0 bis 86400 Sekunden): " + std::string(wait) + "\n");
+  }
 }
 
 }  // namespace
