@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string_view>
 #include <utility>
 
@@ -80,10 +81,14 @@ int keep_aside(const std::string& file) {
   return copy.release();
 }
 
+// The mask is read, not set and reset: a change of the mask would reach every thread.
 mode_t new_file_mode() {
-  mode_t mask = ::umask(0);
-  ::umask(mask);
-  return 0666 & ~mask;
+  std::ifstream status("/proc/self/status");
+  unsigned long mask = 022;
+  for (std::string line; std::getline(status, line);) {
+    if (line.starts_with("Umask:")) mask = std::strtoul(line.c_str() + 6, nullptr, 8);
+  }
+  return static_cast<mode_t>(0666 & ~mask);
 }
 
 bool writable_folder(const std::string& file) {

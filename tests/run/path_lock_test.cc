@@ -71,6 +71,15 @@ TEST(PathLock, DeadlineAndItsSetting) {
                           "Downloadfile " +
                           path + " konnte nicht geoeffnet werden!\n");
   ::close(held);
+  // A journal that this run did not write the way it writes them is not followed.
+  for (mode_t mode : {0600, 0666}) {
+    testing::write_file(path + ".journal", "VARNOKLIS-JOURNAL 1 A 1 2 0 0\n");
+    ::chmod((path + ".journal").c_str(), mode);
+    r = work.run({"QZDNL60P", "T01", path, "1"});
+    EXPECT_EQ(r.status, kExitFileNotWritten);
+    EXPECT_EQ(r.output,
+              "Journal " + path + ".journal zu Downloadfile " + path + " ist ungueltig!\n");
+  }
   for (const char* wait : {"-1", "86401", "1s", " 5"}) {
     work.set_wrapper("env VARNOKLIS_LOCK_WAIT='" + std::string(wait) + "'");
     r = work.run({"QZDNL60P", "T01", path, "1"});
