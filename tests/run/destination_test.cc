@@ -1,13 +1,10 @@
-// What a replace keeps of the file it replaces, and the links the kernel would refuse to follow.
-#include "run/destination.h"
-
+// What a replace keeps of the file it replaces (root:daemon 0640 with an ACL and an attribute),
+// and names planted in a sticky folder by another user, which the kernel's fs.protected_*
+// settings refuse to root: a link to a root file, a dangling link, a file of that user.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/xattr.h>
-#include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
+#include <sstream>
 
 #include "builders/builder_store.h"
 #include "run/run.h"
@@ -16,109 +13,66 @@
 namespace varnoklis {
 namespace {
 
-namespace fs = std::filesystem;
 using testing::read_file;
 using testing::run_command;
-using testing::shell_quote;
-using testing::write_file;
 
-TEST(Destination, ReplaceKeepsGroupModeAclAndAttributes) {
-  if (!testing::running_as_root()) GTEST_SKIP() << "giving a file to another group needs root";
-  testing::TempStore store;
-  testing::seed_two_clients(store);
-  testing::Workplace work(store);
-  std::string path = work.file("T01.dnl");
-  write_file(path, "OLD");
-  ASSERT_EQ(::chown(path.c_str(), 0, 1), 0);  // root:daemon
-  ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
-  ASSERT_EQ(::setxattr(path.c_str(), "user.site", "north", 5, 0), 0);
-  ASSERT_EQ(run_command("setfacl -m u:65534:r " + shell_quote(path)).status, 0);
-  struct stat before {};
-  ASSERT_EQ(::stat(path.c_str(), &before), 0);
-  auto r = work.run({"QZDNL60P", "T01", path, "1"});
-  EXPECT_EQ(r.status, kExitOk) << r.output;
-  struct stat after {};
-  ASSERT_EQ(::stat(path.c_str(), &after), 0);
-  EXPECT_NE(after.st_ino, before.st_ino) << "replaced, not written in place";
-  EXPECT_EQ(after.st_uid, 0u);
-  EXPECT_EQ(after.st_gid, 1u);
-  EXPECT_EQ(after.st_mode & 07777, 0640u);
-  char value[8] = {};
-  EXPECT_EQ(::getxattr(path.c_str(), "user.site", value, sizeof value), 5);
-  EXPECT_STREQ(value, "north");
-  EXPECT_NE(run_command("getfacl -cpn " + shell_quote(path)).output.find("user:65534:r--"),
-            std::string::npos);
-  EXPECT_NE(read_file(path), "OLD");
-}
-
-// Sets the kernel's link protections to 1 while it lives, and back afterwards.
-class Protections {
- public:
-  Protections() {
-    for (const char* name : kNames) {
-      std::ifstream in(std::string("/proc/sys/fs/") + name);
-      std::string old;
-      in >> old;
-      saved_.push_back(old);
-      ok_ = set(name, "1") && ok_;
-    }
-  }
-  ~Protections() {
-    for (std::size_t i = 0; i < saved_.size(); ++i) set(kNames[i], saved_[i]);
-  }
-  bool ok() const { return ok_; }
-
- private:
-  static bool set(const char* name, const std::string& value) {
-    std::ofstream out(std::string("/proc/sys/fs/") + name);
-    out << value << "\n";
-    out.close();
-    return static_cast<bool>(out);
-  }
-  static constexpr const char* kNames[] = {"protected_symlinks", "protected_regular",
-                                           "protected_fifos"};
-  std::vector<std::string> saved_;
-  bool ok_ = true;
-};
-
-// In a sticky, world-writable folder, names planted by another user are refused to root as the
-// kernel refuses `echo x > name`: a link to a root file, a dangling link, a file of that user.
-TEST(Destination, PlantedNamesInStickyFolderAreRefusedAsTheKernelRefusesThem) {
-  if (!testing::running_as_root()) GTEST_SKIP() << "setting fs.protected_* needs root";
-  Protections protections;
-  if (!protections.ok()) GTEST_SKIP() << "fs.protected_* cannot be set here";
+TEST(Destination, ReplaceKeepsOwnershipAndRootFollowsNoPlantedLink) {
+  if (!testing::running_as_root()) GTEST_SKIP() << "changing groups and fs.protected_* needs root";
   testing::TempStore store;
   testing::seed_two_clients(store);
   testing::Workplace work(store);
   work.open_to_unprivileged();
-  fs::path sticky = work.root() / "sticky";
-  fs::create_directories(sticky);
-  fs::permissions(sticky, fs::perms(01777));
-  std::string secret = work.file("secret");
-  write_file(secret, "ROOT");
-  auto plant = [&](const std::string& command) {
-    ASSERT_EQ(run_command("setpriv --reuid=65534 --regid=65534 --clear-groups sh -c " +
-                          shell_quote(command))
-                  .status,
-              0);
-  };
-  plant("ln -s " + shell_quote(secret) + " " + shell_quote((sticky / "T01.dnl").string()));
-  plant("ln -s " + shell_quote(work.file("made")) + " " +
-        shell_quote((sticky / "T02.dnl").string()));
-  plant("echo theirs > " + shell_quote((sticky / "T03.dnl").string()));
-  for (const char* name : {"T01.dnl", "T02.dnl", "T03.dnl"}) {
+  std::string path = work.file("T01.dnl");
+  testing::write_file(path, "OLD");
+  ASSERT_EQ(
+      run_command("chown root:daemon " + path + " && chmod 0640 " + path +
+                  " && setfattr -n user.site -v north " + path + " && setfacl -m u:65534:r " + path)
+          .status,
+      0);
+  const std::string acl = run_command("getfacl -cpn " + path).output;
+  struct stat before {};
+  ASSERT_EQ(::stat(path.c_str(), &before), 0);
+  auto r = work.run({"QZDNL60P", "T01", path, "1"});
+  EXPECT_EQ(r.status, kExitOk);
+  struct stat after {};
+  ASSERT_EQ(::stat(path.c_str(), &after), 0);
+  EXPECT_NE(after.st_ino, before.st_ino) << "replaced, not written in place";
+  EXPECT_EQ(after.st_gid, 1u);
+  EXPECT_EQ(after.st_mode & 07777, 0640u);
+  EXPECT_EQ(run_command("getfacl -cpn " + path).output, acl);
+  EXPECT_EQ(run_command("getfattr --absolute-names --only-values -n user.site " + path).output, "north");
+  EXPECT_NE(read_file(path), "OLD");
+
+  const std::string old = run_command(
+                              "sysctl -n fs.protected_symlinks fs.protected_regular "
+                              "fs.protected_fifos | paste -sd' '")
+                              .output;
+  if (run_command("sysctl -qw fs.protected_symlinks=1 fs.protected_regular=1 "
+                  "fs.protected_fifos=1")
+          .status != 0) {
+    GTEST_SKIP() << "fs.protected_* cannot be set here";
+  }
+  std::string sticky = work.file("sticky");
+  run_command("mkdir -m 1777 " + sticky + " && setpriv --reuid=65534 --regid=65534 " +
+              "--clear-groups sh -c 'ln -s " + path + " " + sticky + "/T1 && ln -s " +
+              work.file("made") + " " + sticky + "/T2 && echo theirs >" + sticky + "/T3'");
+  const std::string written = read_file(path);
+  for (std::string name : {"/T1", "/T2", "/T3"}) {
     for (const char* mode : {"1", "0"}) {
-      std::string path = (sticky / name).string();
-      SCOPED_TRACE(path + " mode " + mode);
-      auto r = work.run({"QZDNL60P", "T01", path, mode});
-      EXPECT_EQ(r.status, kExitFileNotWritten);
-      EXPECT_TRUE(r.output.ends_with("Downloadfile " + path + " konnte nicht geoeffnet werden!\n"))
-          << r.output;
+      r = work.run({"QZDNL60P", "T01", sticky + name, mode});
+      EXPECT_EQ(r.status, kExitFileNotWritten) << name << mode;
+      EXPECT_TRUE(r.output.ends_with("Downloadfile " + sticky + name +
+                                     " konnte nicht geoeffnet werden!\n"));
     }
   }
-  EXPECT_EQ(read_file(secret), "ROOT");
-  EXPECT_FALSE(fs::exists(work.file("made")));
-  EXPECT_EQ(read_file(sticky / "T03.dnl"), "theirs\n");
+  std::istringstream values(old);
+  std::string symlinks, regular, fifos;
+  values >> symlinks >> regular >> fifos;
+  run_command("sysctl -qw fs.protected_symlinks=" + symlinks + " fs.protected_regular=" + regular +
+              " fs.protected_fifos=" + fifos);
+  EXPECT_EQ(read_file(path), written);
+  EXPECT_FALSE(std::filesystem::exists(work.file("made")));
+  EXPECT_EQ(read_file(sticky + "/T3"), "theirs\n");
 }
 
 }  // namespace

@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <string>
 
-#include "builders/builder_store.h"
 #include "run/run.h"
 #include "support/e2e.h"
 #include "support/temp_store.h"
@@ -49,43 +48,40 @@ TEST(PathLock, LockFileBesideElseTheDownloadFileItself) {
   EXPECT_FALSE(PathLock().acquire(fifo));
 }
 
-// A held lock is announced at once and waited for until the deadline, then the run stops; a
-// wait that is not a whole number of seconds up to a day is a parameter error. Lock files are
-// private to the account that made them.
-TEST(PathLock, DeadlineAndItsSetting) {
+// A journal that the program did not write is never followed; lock files are private to their
+// account; a held lock is announced at once and waited for until the deadline; a wait that is
+// not a whole number of seconds up to a day is a parameter error.
+TEST(PathLock, UntrustedJournalDeadlineAndWaitSetting) {
   testing::TempStore store;
-  testing::seed_two_clients(store);
   testing::Workplace work(store);
-  std::string path = work.file("t.dat");
-  ASSERT_EQ(work.run({"QZDNL60P", "T01", path, "1"}).status, kExitOk);
+  std::string path = work.file("t.dat"), journal = path + ".journal";
+  auto run = [&](const std::string& wait) {
+    work.set_wrapper("env VARNOKLIS_LOCK_WAIT='" + wait + "'");
+    return work.run({"QZDNL60P", "T01", path, "1"});
+  };
+  for (mode_t mode : {0600, 0666}) {
+    testing::write_file(journal, "VARNOKLIS-JOURNAL 1 A 1 2 0 0\n");
+    ::chmod(journal.c_str(), mode);
+    auto r = run("");
+    EXPECT_EQ(r.status, kExitFileNotWritten);
+    EXPECT_EQ(r.output, "Journal " + journal + " zu Downloadfile " + path + " ist ungueltig!\n");
+  }
   struct stat info {};
   ASSERT_EQ(::stat((path + ".lock").c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0600u);
   int held = ::open((path + ".lock").c_str(), O_RDONLY);
   ASSERT_EQ(::flock(held, LOCK_EX), 0);
-  work.set_wrapper("env VARNOKLIS_LOCK_WAIT=1");
-  auto r = work.run({"QZDNL60P", "T01", path, "1"});
+  auto r = run("1");
   EXPECT_EQ(r.status, kExitFileNotWritten);
   EXPECT_EQ(r.output, "Downloadfile " + path +
                           " wird von einem anderen Lauf geschrieben, warte bis zu 1 Sekunden.\n"
                           "Downloadfile " +
                           path + " konnte nicht geoeffnet werden!\n");
   ::close(held);
-  // A journal that this run did not write the way it writes them is not followed.
-  for (mode_t mode : {0600, 0666}) {
-    testing::write_file(path + ".journal", "VARNOKLIS-JOURNAL 1 A 1 2 0 0\n");
-    ::chmod((path + ".journal").c_str(), mode);
-    r = work.run({"QZDNL60P", "T01", path, "1"});
-    EXPECT_EQ(r.status, kExitFileNotWritten);
-    EXPECT_EQ(r.output,
-              "Journal " + path + ".journal zu Downloadfile " + path + " ist ungueltig!\n");
-  }
-  for (const char* wait : {"-1", "86401", "1s", " 5"}) {
-    work.set_wrapper("env VARNOKLIS_LOCK_WAIT='" + std::string(wait) + "'");
-    r = work.run({"QZDNL60P", "T01", path, "1"});
+  for (std::string wait : {"-1", "86401", "1s", " 5"}) {
+    r = run(wait);
     EXPECT_EQ(r.status, kExitUsage);
-    EXPECT_EQ(r.output,
-              "VARNOKLIS_LOCK_WAIT ungueltig (0 bis 86400 Sekunden): " + std::string(wait) + "\n");
+    EXPECT_EQ(r.output, "VARNOKLIS_LOCK_WAIT ungueltig (0 bis 86400 Sekunden): " + wait + "\n");
   }
 }
 
