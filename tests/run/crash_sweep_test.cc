@@ -20,49 +20,43 @@ namespace fs = std::filesystem;
 struct Scenario {
   std::string name, mode, file;  // file: the one whose content is checked
   bool journalled;               // written in place or appended, else replaced
-  std::string setup;             // shell commands in the working area; OLD holds the old content
+  std::string setup;             // shell commands in the working area; OLD: the old content
 };
 
-class CrashSweep : public ::testing::TestWithParam<Scenario> {
- protected:
-  CrashSweep() : work_(store_) {
-    testing::seed_two_clients(store_);
-    work_.open_to_unprivileged();
-  }
-  // The old content is longer than the new records, so that a stale tail would show.
-  void prepare() {
-    ASSERT_EQ(in_work("chmod -f 777 out; rm -rf out target other; mkdir -m 777 out target other; "
-                      "OLD=$(printf %300s | tr ' ' O); " +
-                      GetParam().setup)
-                  .status,
-              0);
-  }
-  testing::RunResult in_work(const std::string& commands) {
-    return testing::run_command("cd " + work_.root().string() + " && " + commands);
-  }
-  std::string path() const { return work_.file("out/T01.dnl"); }
-  std::string content() const { return testing::read_file(work_.root() / GetParam().file); }
-  testing::RunResult run(const std::string& wrapper, bool connectable = true) {
-    work_.write_config({{"LOGIN", "operator"},
-                        {"DATABASE", connectable ? store_.dsn() : "NO_SUCH_SOURCE"},
-                        {"SCHEMA", "KELVANIROX"}});
-    work_.set_wrapper(wrapper);
-    std::vector<std::string> args = {"QZDNL60P", "T01", path(), GetParam().mode};
-    return GetParam().name == "readonly_folder" ? work_.run_unprivileged(args) : work_.run(args);
-  }
-  testing::TempStore store_;
-  testing::Workplace work_;
-};
+class CrashSweep : public ::testing::TestWithParam<Scenario> {};
 
 TEST_P(CrashSweep, KilledAnywhereTheNextRunLeavesPreviousOrNew) {
   const Scenario& s = GetParam();
+  testing::TempStore store;
+  testing::seed_two_clients(store);
+  testing::Workplace work(store);
+  work.open_to_unprivileged();
+  const std::string root = work.root().string(), path = work.file("out/T01.dnl");
+  auto in_work = [&](const std::string& commands) {
+    return testing::run_command("cd " + root + " && " + commands).output;
+  };
+  // The old content is longer than the new records, so that a stale tail would show.
+  auto prepare = [&] {
+    in_work(
+        "chmod -f 777 out; rm -rf out target other; mkdir -m 777 out target other; "
+        "OLD=$(printf %300s | tr ' ' O); " +
+        s.setup);
+  };
+  auto content = [&] { return testing::read_file(work.root() / s.file); };
+  auto run = [&](const std::string& wrapper, bool connectable = true) {
+    work.write_config(
+        {{"DATABASE", connectable ? store.dsn() : "NO_SUCH_SOURCE"}, {"SCHEMA", "KELVANIROX"}});
+    work.set_wrapper(wrapper);
+    std::vector<std::string> args = {"QZDNL60P", "T01", path, s.mode};
+    return s.name == "readonly_folder" ? work.run_unprivileged(args) : work.run(args);
+  };
   // A first run leaves what later runs find, so the traced run counts its calls as they will.
   prepare();
   ASSERT_EQ(run("").status, kExitOk);
   prepare();
-  const std::string previous = content(), trace_file = work_.file("trace");
+  const std::string previous = content(), trace_file = work.file("trace");
   ASSERT_EQ(run("strace -f -y -qq -o " + trace_file).status, kExitOk);
-  const std::string written = content(), root = work_.root().string();
+  const std::string written = content();
   const std::string records = s.mode == "0" ? written.substr(previous.size()) : written;
   ASSERT_FALSE(records.empty());
   std::vector<std::string> syncs = {R"(^fsync\(\d+<.*/\.T01\.d..\.varnoklis-\w{6}>)",
@@ -114,11 +108,9 @@ TEST_P(CrashSweep, KilledAnywhereTheNextRunLeavesPreviousOrNew) {
     finished += mended == written;
     EXPECT_EQ(run("").status, kExitOk);
     EXPECT_EQ(content(), s.mode == "0" ? mended + records : records);
-    EXPECT_EQ(
-        in_work("find out target other state -name '*varnoklis-*' -o -name '*.journal'").output,
-        "");
-    EXPECT_EQ(fs::is_symlink(path()), s.name == "symlink");
-    EXPECT_EQ(fs::hard_link_count(path()), s.name == "hardlink" ? 2u : 1u);
+    EXPECT_EQ(in_work("find out target other state -name '*varnoklis-*' -o -name '*.journal'"), "");
+    EXPECT_EQ(fs::is_symlink(path), s.name == "symlink");
+    EXPECT_EQ(fs::hard_link_count(path), s.name == "hardlink" ? 2u : 1u);
   }
   EXPECT_EQ(killed, static_cast<int>(points.size()));
   std::printf("crash sweep %s: %zu kill points, %d killed, %d previous, %d new, %d bad\n",

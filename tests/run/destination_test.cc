@@ -39,12 +39,10 @@ TEST(Destination, ReplaceKeepsOwnershipAndRootFollowsNoPlantedLink) {
      "'ln -s ../T1 s/L1; ln -s ../made s/L2; echo theirs >s/F'");
   const std::string written = sh("cat T1");
   for (std::string name : {"s/L1", "s/L2", "s/F"}) {
-    for (const char* mode : {"1", "0"}) {
-      auto r = work.run({"QZDNL60P", "T01", work.file(name), mode});
-      EXPECT_EQ(r.status, kExitFileNotWritten) << name << mode;
-      EXPECT_TRUE(r.output.ends_with("Downloadfile " + work.file(name) +
-                                     " konnte nicht geoeffnet werden!\n"));
-    }
+    auto r = work.run({"QZDNL60P", "T01", work.file(name), name == "s/F" ? "0" : "1"});
+    EXPECT_EQ(r.status, kExitFileNotWritten) << name;
+    EXPECT_TRUE(r.output.ends_with("Downloadfile " + work.file(name) +
+                                   " konnte nicht geoeffnet werden!\n"));
   }
   sh("sysctl -qw " + std::regex_replace(old, std::regex("\n"), " "));
   EXPECT_EQ(sh("cat T1 s/F; test -e made && echo made"), written + "theirs\n");
