@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <limits>
 #include <optional>
@@ -101,10 +102,61 @@ bool valid_key(std::string_view key) {
   return key.find_first_of(";\r\n\x1a") == std::string_view::npos;
 }
 
+// The file that `path` names, found as the kernel follows links for a plain open for writing:
+// an O_PATH open reaches an existing target, and an open with O_CREAT but without O_TRUNC
+// applies the kernel's protections of sticky folders without changing anything. A dangling link
+// names the file its target would be. False with `error` when the kernel refuses the path.
+bool find_target(const std::string& path, std::string& target, std::string& error) {
+  target = path;
+  struct stat link {};
+  if (lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return true;
+  int probe = open(path.c_str(), O_PATH | O_CLOEXEC);
+  if (probe < 0 && errno == ENOENT) {
+    std::error_code failed;
+    for (int hops = 0; hops < 40; ++hops) {
+      std::filesystem::path next = std::filesystem::read_symlink(target, failed);
+      if (failed) return true;
+      target = (std::filesystem::path(target).parent_path() / next).string();
+    }
+    return true;
+  }
+  int opened =
+      probe < 0 ? -1
+                : open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
+  if (opened < 0) {
+    error = "cannot open " + path + ": " + std::strerror(errno);
+    if (probe >= 0) close(probe);
+    return false;
+  }
+  close(opened);
+  std::error_code failed;
+  target = std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(probe), failed).string();
+  close(probe);
+  if (failed || target.empty()) target = path;
+  return true;
+}
+
+// A file with other hard links is shared by every name: a replacement would leave the other names
+// with the old content, so it is rewritten in place, in one write.
+bool write_in_place(const std::string& path, const std::string& bytes, std::string& error) {
+  int fd = open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+  bool ok = fd >= 0;
+  for (std::size_t done = 0; ok && done < bytes.size();) {
+    ssize_t n = pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR) continue;
+    ok = n > 0;
+    if (ok) done += static_cast<std::size_t>(n);
+  }
+  ok = ok && ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 && fsync(fd) == 0;
+  if (!ok) error = "cannot write " + path + ": " + std::strerror(errno);
+  if (fd >= 0) close(fd);
+  return ok;
+}
+
 // Temporary file in the same folder, then rename: a reader sees the old file or the new one,
 // never a half-written one. The file keeps its permissions; a new one is private to its owner
 // (0600): the cipher's key is fixed in the program, so the permissions are the protection.
-bool write_atomically(const std::string& path, const std::string& bytes, std::string& error) {
+bool replace_file(const std::string& path, const std::string& bytes, std::string& error) {
   std::string temp = path + ".XXXXXX";
   int fd = mkstemp(temp.data());
   if (fd < 0) {
@@ -137,6 +189,18 @@ bool write_atomically(const std::string& path, const std::string& bytes, std::st
     std::remove(temp.c_str());
   }
   return ok;
+}
+
+// A link is followed to its target, which is replaced in its own folder, so every install that
+// shares the file through the link reads the new value.
+bool write_atomically(const std::string& path, const std::string& bytes, std::string& error) {
+  std::string target;
+  if (!find_target(path, target, error)) return false;
+  struct stat info {};
+  if (stat(target.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink > 1) {
+    return write_in_place(target, bytes, error);
+  }
+  return replace_file(target, bytes, error);
 }
 
 // Echo stays off while the value is typed on a terminal, and is restored however the read ends,

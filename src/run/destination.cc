@@ -2,12 +2,17 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <string_view>
 #include <utility>
+
+#include "run/journal.h"
 
 namespace varnoklis {
 
@@ -55,36 +60,14 @@ bool cut_to(int fd, off_t length) {
   return ::ftruncate(fd, length) == 0;
 }
 
-std::string folder_of(const std::string& file) {
-  fs::path parent = fs::path(file).parent_path();
-  return parent.empty() ? std::string(".") : parent.string();
-}
-
-// The file a path names: a symbolic link is followed to its target, which need not exist yet.
-bool follow_links(const std::string& path, std::string& file) {
-  file = path;
-  for (int hops = 0; hops <= kMaxLinks; ++hops) {
-    struct stat info {};
-    if (::lstat(file.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return true;
-    std::error_code error;
-    fs::path target = fs::read_symlink(file, error);
-    if (error) return false;
-    file = target.is_absolute() ? target.string() : (fs::path(folder_of(file)) / target).string();
-  }
-  return false;
-}
-
 // A file without a name for data of the run alone: in `folder` when it can take one, else in
 // the system's temporary folder (for a download file in a folder the user cannot write).
 int scratch_file(const std::string& folder) {
   std::error_code error;
   for (const fs::path& dir : {fs::path(folder), fs::temp_directory_path(error)}) {
     if (dir.empty()) continue;
-    std::string name = (dir / ".varnoklis.XXXXXX").string();
-    int fd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd < 0) continue;
-    ::unlink(name.c_str());
-    return fd;
+    int fd = ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0) return fd;
   }
   return -1;
 }
@@ -92,61 +75,152 @@ int scratch_file(const std::string& folder) {
 // A copy of the file's present content, to write back when an overwrite fails; -1 when the
 // file cannot be read or no copy can be made.
 int keep_aside(const std::string& file) {
-  FileDescriptor in(::open(file.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC));
+  FileDescriptor in(::open(file.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK));
   FileDescriptor copy(scratch_file(folder_of(file)));
   if (!in.ok() || !copy.ok() || !copy_all(in.get(), copy.get())) return -1;
   return copy.release();
 }
 
+// The mask is read, not set and reset: a change of the mask would reach every thread.
 mode_t new_file_mode() {
-  mode_t mask = ::umask(0);
-  ::umask(mask);
-  return 0666 & ~mask;
+  std::ifstream status("/proc/self/status");
+  unsigned long mask = 022;
+  for (std::string line; std::getline(status, line);) {
+    if (line.starts_with("Umask:")) mask = std::strtoul(line.c_str() + 6, nullptr, 8);
+  }
+  return static_cast<mode_t>(0666 & ~mask);
+}
+
+bool writable_folder(const std::string& file) {
+  return ::faccessat(AT_FDCWD, folder_of(file).c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+}
+
+// Extended attributes that a replacement carries over: POSIX ACLs, user and security labels.
+bool carried_attribute(std::string_view name) {
+  return name.starts_with("user.") || name.starts_with("security.") ||
+         name == "system.posix_acl_access";
+}
+
+// Copies the carried attributes of `from` that this user can read; false when one cannot be set.
+bool copy_attributes(int from, int to) {
+  ssize_t size = ::flistxattr(from, nullptr, 0);
+  if (size <= 0) return true;
+  std::string names(static_cast<std::size_t>(size), '\0');
+  size = ::flistxattr(from, names.data(), names.size());
+  if (size < 0) return true;
+  names.resize(static_cast<std::size_t>(size));
+  for (std::size_t at = 0; at < names.size(); at = names.find('\0', at) + 1) {
+    const char* name = names.c_str() + at;
+    if (!carried_attribute(name)) continue;
+    ssize_t length = ::fgetxattr(from, name, nullptr, 0);
+    std::string value(length > 0 ? static_cast<std::size_t>(length) : 0, '\0');
+    if (length < 0 || ::fgetxattr(from, name, value.data(), value.size()) != length) continue;
+    if (::fsetxattr(to, name, value.data(), value.size(), 0) != 0) return false;
+  }
+  return true;
 }
 
 }  // namespace
+
+std::string folder_of(const std::string& file) {
+  fs::path parent = fs::path(file).parent_path();
+  return parent.empty() ? std::string(".") : parent.string();
+}
+
+int create_marked_temporary(const std::string& file, std::string& name) {
+  name =
+      (fs::path(folder_of(file)) / ("." + fs::path(file).filename().string() + ".varnoklis-XXXXXX"))
+          .string();
+  int fd = ::mkostemp(name.data(), O_CLOEXEC);
+  if (fd < 0) name.clear();
+  return fd;
+}
+
+bool sync_folder_of(const std::string& file) {
+  FileDescriptor folder(::open(folder_of(file).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  return folder.ok() && ::fsync(folder.get()) == 0 && folder.close();
+}
+
+std::string missing_file_name(const std::string& path) {
+  std::string file = path;
+  for (int hops = 0; hops < kMaxLinks; ++hops) {
+    std::error_code error;
+    fs::path target = fs::read_symlink(file, error);
+    if (error) return file;
+    file = target.is_absolute() ? target.string() : (fs::path(folder_of(file)) / target).string();
+  }
+  return file;
+}
+
+std::string resolved_name(int fd, const std::string& fallback) {
+  std::error_code error;
+  fs::path name = fs::read_symlink("/proc/self/fd/" + std::to_string(fd), error);
+  return error || !name.is_absolute() ? fallback : name.string();
+}
 
 Destination::~Destination() {
   collector_.close();
   if (!temp_name_.empty()) ::unlink(temp_name_.c_str());
 }
 
-bool Destination::open(const std::string& path, bool new_file) {
-  if (path.empty() || !follow_links(path, file_)) return false;
-  struct stat info {};
-  if (::stat(file_.c_str(), &info) != 0) {
-    // A missing file is made whole in either mode: a new file beside it, then renamed.
+// The kernel follows the links, with its own protections: an O_PATH open reaches the file as
+// the plain open would, and an open with O_CREAT (which alone applies the protections of
+// regular files and FIFOs in sticky folders) but without O_TRUNC changes nothing.
+bool Destination::open(const std::string& path, bool new_file, const std::string& state_folder) {
+  path_ = path;
+  if (path.empty()) return false;
+  FileDescriptor probe(::open(path.c_str(), O_PATH | O_CLOEXEC));
+  if (!probe.ok()) {
+    if (errno != ENOENT) return false;
+    file_ = missing_file_name(path);
     way_ = Way::Replace;
-    return errno == ENOENT && make_temp_beside();
+    collector_.reset(create_marked_temporary(file_, temp_name_));
+    return collector_.ok();
   }
-  if (S_ISDIR(info.st_mode)) return false;
-  // A plain open for writing needs write permission on the file, whatever the folder allows.
-  if (::faccessat(AT_FDCWD, file_.c_str(), W_OK, AT_EACCESS) != 0) return false;
-  // Only a plain file of the running user with no other name is replaced: a replacement would
-  // detach its other hard links, lose a FIFO or device, and hand the file to another owner.
-  if (new_file && S_ISREG(info.st_mode) && info.st_nlink == 1 && info.st_uid == ::geteuid() &&
-      make_temp_beside()) {
-    way_ = Way::Replace;
-    return true;
+  file_ = resolved_name(probe.get(), path);
+  if (::fstat(probe.get(), &before_) != 0 || S_ISDIR(before_.st_mode)) return false;
+  out_.reset(::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666));
+  if (!out_.ok() && !(errno == ENXIO && S_ISFIFO(before_.st_mode))) return false;
+  existed_ = true;
+  // A plain file with no other name is replaced, with its owner, group, mode and attributes;
+  // one whose attributes this user cannot give a new file is written in place instead.
+  if (new_file && S_ISREG(before_.st_mode) && before_.st_nlink == 1 && writable_folder(file_)) {
+    collector_.reset(create_marked_temporary(file_, temp_name_));
+    if (collector_.ok() && take_over_attributes()) {
+      way_ = Way::Replace;
+      return true;
+    }
+    collector_.close();
+    if (!temp_name_.empty()) ::unlink(temp_name_.c_str());
+    temp_name_.clear();
   }
-  return open_existing(new_file);
+  return open_existing(new_file, state_folder);
 }
 
-bool Destination::open_existing(bool new_file) {
+bool Destination::take_over_attributes() {
+  int fd = collector_.get();
+  if ((before_.st_uid != ::geteuid() || before_.st_gid != ::getegid()) &&
+      ::fchown(fd, before_.st_uid, before_.st_gid) != 0) {
+    return false;
+  }
+  // The mode comes last: a change of owner clears the set-user-ID and set-group-ID bits.
+  return copy_attributes(out_.get(), fd) && ::fchmod(fd, before_.st_mode & 07777) == 0;
+}
+
+bool Destination::open_existing(bool new_file, const std::string& state_folder) {
   way_ = new_file ? Way::InPlace : Way::Append;
-  out_.reset(::open(file_.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | (new_file ? 0 : O_APPEND)));
-  if (!out_.ok() || ::fstat(out_.get(), &before_) != 0) return false;
+  // A FIFO without a reader refused the probe's non-blocking open; the plain open waits for one.
+  if (!out_.ok()) out_.reset(::open(path_.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
+  if (!out_.ok()) return false;
+  int flags = ::fcntl(out_.get(), F_GETFL);
+  flags = (flags & ~O_NONBLOCK) | (new_file ? 0 : O_APPEND);
+  if (::fcntl(out_.get(), F_SETFL, flags) != 0 || ::fstat(out_.get(), &before_) != 0) return false;
+  if (S_ISREG(before_.st_mode)) {
+    journal_ = journal_name(path_, state_folder, before_.st_dev, before_.st_ino);
+    if (journal_.empty()) return false;
+  }
   collector_.reset(scratch_file(folder_of(file_)));
   return true;
-}
-
-bool Destination::make_temp_beside() {
-  temp_name_ =
-      (fs::path(folder_of(file_)) / ("." + fs::path(file_).filename().string() + ".XXXXXX"))
-          .string();
-  collector_.reset(::mkostemp(temp_name_.data(), O_CLOEXEC));
-  if (!collector_.ok()) temp_name_.clear();
-  return collector_.ok();
 }
 
 bool Destination::commit() {
@@ -161,40 +235,43 @@ bool Destination::commit() {
   return false;
 }
 
-// The replacement keeps the permissions of the file it replaces.
 bool Destination::replace() {
-  struct stat old {};
-  mode_t mode = ::stat(file_.c_str(), &old) == 0 ? (old.st_mode & 07777) : new_file_mode();
-  bool ok = ::fchmod(collector_.get(), mode) == 0 && ::fsync(collector_.get()) == 0 &&
-            collector_.close() && ::rename(temp_name_.c_str(), file_.c_str()) == 0;
+  if (!existed_ && ::fchmod(collector_.get(), new_file_mode()) != 0) return false;
+  bool ok = ::fsync(collector_.get()) == 0 && collector_.close() &&
+            ::rename(temp_name_.c_str(), file_.c_str()) == 0;
   if (ok) temp_name_.clear();
-  return ok;
+  return ok && sync_folder_of(file_);
 }
 
-// An overwrite cannot be taken back by the file system, so the old content is copied aside first
-// and written back when the new content does not reach the file completely. A FIFO or device
-// takes the records as they come.
+// The journal holds the new content before the first byte is overwritten, so a run killed in
+// the middle is finished by the next run for the path. A write that fails while the run goes on
+// is taken back from a copy of the old content. A FIFO or device takes the records as they come.
 bool Destination::overwrite() {
   bool regular = S_ISREG(before_.st_mode);
   FileDescriptor saved(regular ? keep_aside(file_) : -1);
-  if (regular && !saved.ok()) return false;
-  off_t length = ::lseek(collector_.get(), 0, SEEK_END);
-  bool ok = length >= 0 && copy_all(collector_.get(), out_.get()) &&
-            (!regular || (cut_to(out_.get(), length) && ::fsync(out_.get()) == 0));
-  if (!ok && regular && ::lseek(out_.get(), 0, SEEK_SET) == 0 &&
-      copy_all(saved.get(), out_.get())) {
-    cut_to(out_.get(), before_.st_size);
-    ::fsync(out_.get());
+  if (regular && (!saved.ok() || !write_journal(journal_, out_.get(), collector_.get(), 0))) {
+    return false;
   }
+  off_t length = ::lseek(collector_.get(), 0, SEEK_END);
+  bool ok = length >= 0 && (!regular || ::lseek(out_.get(), 0, SEEK_SET) == 0) &&
+            copy_all(collector_.get(), out_.get()) &&
+            (!regular || (cut_to(out_.get(), length) && ::fsync(out_.get()) == 0));
+  bool restored = !ok && regular && ::lseek(out_.get(), 0, SEEK_SET) == 0 &&
+                  copy_all(saved.get(), out_.get()) && cut_to(out_.get(), before_.st_size) &&
+                  ::fsync(out_.get()) == 0;
+  if (regular && (ok || restored)) drop_journal(journal_);
   return out_.close() && ok;
 }
 
-// The old length was taken when the file was opened, before anything was written: a failed
-// append cuts the file back to exactly that length, never below it.
+// The journal holds the old length, taken when the file was opened, before anything was written:
+// a failed or interrupted append is cut back to exactly that length, never below it.
 bool Destination::append() {
   bool regular = S_ISREG(before_.st_mode);
+  if (regular && !write_journal(journal_, out_.get(), -1, before_.st_size)) return false;
   bool ok = copy_all(collector_.get(), out_.get()) && (!regular || ::fsync(out_.get()) == 0);
-  if (!ok && regular) cut_to(out_.get(), before_.st_size);
+  bool taken_back =
+      !ok && regular && cut_to(out_.get(), before_.st_size) && ::fsync(out_.get()) == 0;
+  if (regular && (ok || taken_back)) drop_journal(journal_);
   return out_.close() && ok;
 }
 

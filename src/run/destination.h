@@ -17,6 +17,8 @@ class FileDescriptor {
   ~FileDescriptor() { close(); }
   FileDescriptor(const FileDescriptor&) = delete;
   FileDescriptor& operator=(const FileDescriptor&) = delete;
+  /// Takes over the descriptor of `other`.
+  FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.release()) {}
 
   /// The descriptor, or -1.
   int get() const { return fd_; }
@@ -36,6 +38,21 @@ class FileDescriptor {
 /// Writes all of `data` to `fd`; false on any error.
 bool write_all(int fd, const char* data, std::size_t size);
 
+/// The folder that holds `file` ("." for a bare name).
+std::string folder_of(const std::string& file);
+
+/// Creates `.NAME.varnoklis-XXXXXX` (mode 0600) beside `file`, its name in `name`; -1 on failure.
+int create_marked_temporary(const std::string& file, std::string& name);
+
+/// Syncs the folder that holds `file`, so that a rename or creation in it survives a power loss.
+bool sync_folder_of(const std::string& file);
+
+/// The name a missing file would get through `path`: symbolic links followed by their text.
+std::string missing_file_name(const std::string& path);
+
+/// The name the kernel reached through the open descriptor `fd`; `fallback` when unknown.
+std::string resolved_name(int fd, const std::string& fallback);
+
 /// How the collected records reach the download file.
 enum class Way {
   Replace,  ///< a new file beside the download file is renamed over it in one step
@@ -52,10 +69,12 @@ class Destination {
   Destination(const Destination&) = delete;
   Destination& operator=(const Destination&) = delete;
 
-  /// Opens the download file at `path` as a plain open for writing would (new or append);
-  /// false where that open fails: the folder missing or not writable for a new file, the path a
-  /// folder, no write permission on the file, a loop of symbolic links.
-  bool open(const std::string& path, bool new_file);
+  /// Opens the download file at `path` as a plain open for writing would (new or append), with
+  /// the kernel's protections of links; false where that open fails: the folder missing or not
+  /// writable for a new file, the path a folder, no write permission on the file, a loop of
+  /// symbolic links, a link the kernel refuses, no place for the journal of an in-place write.
+  /// `state_folder` is the machine's state folder, empty when there is none.
+  bool open(const std::string& path, bool new_file, const std::string& state_folder);
   /// The file to collect the records in; -1 when none could be made.
   int collector() const { return collector_.get(); }
   /// Moves the collected records into the download file. False when that failed; the download
@@ -63,18 +82,22 @@ class Destination {
   bool commit();
 
  private:
-  bool open_existing(bool new_file);
-  bool make_temp_beside();
+  bool open_missing();
+  bool open_existing(bool new_file, const std::string& state_folder);
+  bool take_over_attributes();
   bool replace();
   bool overwrite();
   bool append();
 
+  std::string path_;  // the download file as named
   std::string file_;  // the download file, with symbolic links followed
   Way way_ = Way::Replace;
-  FileDescriptor out_;     // InPlace and Append: the download file, opened for writing
-  struct stat before_ {};  // InPlace and Append: the download file when it was opened
+  FileDescriptor out_;     // the existing download file, opened for writing where it could be
+  struct stat before_ {};  // the existing download file when it was opened
+  bool existed_ = false;
   FileDescriptor collector_;
   std::string temp_name_;  // Replace: the name of the collector beside the download file
+  std::string journal_;    // InPlace and Append of a plain file: where its journal goes
 };
 
 }  // namespace varnoklis

@@ -61,9 +61,9 @@ int collect_records(Session& session, const std::string& path, const DownloadFor
 }  // namespace
 
 WriteResult write_download_file(Session& session, const std::string& path,
-                                const DownloadFormat& format) {
+                                const DownloadFormat& format, const std::string& state_folder) {
   Destination destination;
-  if (!destination.open(path, format.new_file)) {
+  if (!destination.open(path, format.new_file, state_folder)) {
     print("Downloadfile %s konnte nicht geoeffnet werden!\n", path.c_str());
     return WriteResult::OpenFailed;
   }

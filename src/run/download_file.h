@@ -19,9 +19,10 @@ struct DownloadFormat {
 
 /// Reads the staged records of `path` back in order and writes them to the file at `path`. The
 /// file changes only when the whole read-back succeeded, and a failed write leaves it as it was.
-/// Prints a message on every failure.
+/// Prints a message on every failure. `state_folder` is the machine's usable state folder, for
+/// the journal of an in-place write; empty when there is none.
 WriteResult write_download_file(Session& session, const std::string& path,
-                                const DownloadFormat& format);
+                                const DownloadFormat& format, const std::string& state_folder = {});
 
 /// Brings one read-back record to the shape of its record type: blank padding, CR LF line ends.
 void shape_record(std::string& record, const DownloadFormat& format);

@@ -1,26 +1,51 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "run/destination.h"
 
 namespace varnoklis {
 
-/// An exclusive lock on one download-file path, held from the clearing of its staging rows to
-/// the end of the write, so that two runs for the same path take turns instead of mixing their
-/// records. It is the `flock` of the file `<path>.lock` beside the download file, or, where that
-/// file can be neither created nor opened, of the download file itself.
+/// Where and how long a run waits for the locks of its download file.
+struct LockSettings {
+  std::string state_dir = "/var/lib/varnoklis";  ///< the machine's state folder
+  int wait_seconds = 600;                        ///< how long a held lock is waited for
+};
+
+/// Reads `VARNOKLIS_STATE_DIR` and `VARNOKLIS_LOCK_WAIT` (unset or empty: the defaults); prints
+/// the parameter message and returns false for a wait that is not a whole number 0 to 86400.
+bool read_lock_settings(LockSettings& settings);
+
+/// The exclusive locks of one download-file path, held from the repair of an interrupted write
+/// and the clearing of its staging rows to the end of the write, so that runs for the same path,
+/// the same staging key or the same file take turns instead of mixing their records. They are
+/// the `flock`s of `<path>.lock` beside the path (or, where no such file exists and none can be
+/// made, of the download file itself), and in the state folder of the folded staging key and
+/// of the file's device and inode. Each object holds its own descriptors, so threads of one
+/// process that lock the same path also take turns.
 class PathLock {
  public:
   PathLock() = default;
-  ~PathLock();
   PathLock(const PathLock&) = delete;
   PathLock& operator=(const PathLock&) = delete;
 
-  /// Waits until the lock of `path` is free and takes it; false when neither the lock file nor
-  /// the download file can be opened and locked.
-  bool acquire(const std::string& path);
+  /// Takes every lock of `path`, announcing a held one and waiting up to the settings' deadline;
+  /// false when a lock file cannot be opened or the deadline passed. `state_folder` is the usable
+  /// state folder, empty when there is none.
+  bool acquire(const std::string& path, const std::string& state_folder = {},
+               const LockSettings& settings = {});
 
  private:
-  int fd_ = -1;
+  std::vector<FileDescriptor> held_;
 };
+
+/// The step every run (or every job of a batch) takes for its download file right after its
+/// parameters are checked, before the configuration is read or the database is reached: takes
+/// the locks of `path` into `lock`, removes the temporary files that killed runs left, and
+/// finishes or takes back an interrupted write. Prints the message and returns false when the
+/// run must stop (exit status 4). `state_folder` receives the usable state folder.
+bool take_download_path(const std::string& path, const LockSettings& settings, PathLock& lock,
+                        std::string& state_folder);
 
 }  // namespace varnoklis

@@ -143,6 +143,7 @@ struct RunState {
   bool records_missing = false;
   bool list_failed = false;
   int visited = 0;
+  std::string state_folder;
 };
 
 // A schema name qualifies the client tables in the statement texts, so it may hold only
@@ -218,7 +219,7 @@ int write_file(RunState& state) {
   format.new_file = state.parameters.new_file;
   format.record_length = state.visited > 0 ? state.builder->record_length : 0;
   format.line_end = state.visited > 0 && state.builder->line_end;
-  switch (write_download_file(state.session, state.parameters.path, format)) {
+  switch (write_download_file(state.session, state.parameters.path, format, state.state_folder)) {
     case WriteResult::Written:
       return state.records_missing || state.session.failures() > 0 ? kExitRecordsMissing : kExitOk;
     case WriteResult::ReadBackFailed:
@@ -256,8 +257,16 @@ int run(int argc, const char* const* argv, FaultHook fault_hook) {
   // Answering repeated questions from memory can be switched off, to compare or to measure.
   state.session.set_remembering(std::getenv("VARNOKLIS_NO_MEMORY") == nullptr);
   StatementReport report{state.session};
-  if (!read_parameters(argv, state.parameters)) return kExitUsage;
+  LockSettings lock_settings;
+  if (!read_parameters(argv, state.parameters) || !read_lock_settings(lock_settings)) {
+    return kExitUsage;
+  }
   state.builder = find_builder(state.parameters.keyword);
+  // An interrupted write is mended before anything else can fail, also when the connect does.
+  PathLock lock;
+  if (!take_download_path(state.parameters.path, lock_settings, lock, state.state_folder)) {
+    return kExitFileNotWritten;
+  }
   Credentials credentials;
   if (!read_credentials(credentials)) return kExitConnect;
 
@@ -274,11 +283,6 @@ int run(int argc, const char* const* argv, FaultHook fault_hook) {
   }
   print("Mit Datenbank verbunden! Schema: %s\n", credentials.schema.c_str());
 
-  PathLock lock;
-  if (!lock.acquire(state.parameters.path)) {
-    print("Downloadfile %s konnte nicht geoeffnet werden!\n", state.parameters.path.c_str());
-    return kExitFileNotWritten;
-  }
   if (int status = check_terminal(state); status != kExitOk) return status;
   int cleared = clear_staging(state.session, state.parameters.path);
   if (cleared != 0) {

@@ -10,6 +10,7 @@
 
 #include "config/cipher.h"
 #include "config/config_file.h"
+#include "config/ini_writer.h"
 
 namespace varnoklis::config {
 namespace {
@@ -106,6 +107,27 @@ TEST_F(IniTool, SetReplacesOnlyItsEntry) {
   }
   EXPECT_EQ(run(file_ + " show LOGIN").out, "neu\n");
   EXPECT_EQ(run(file_ + " show PASS").out, "pw\n");
+}
+
+// The installs that share a file through a symbolic or a hard link all read the new value: the
+// link's target is written, the links stay links, a dangling link gets its target.
+TEST_F(IniTool, SetWritesTheFileThatLinksShare) {
+  fs::create_directories(dir_ / "etc");
+  std::string shared = (dir_ / "etc" / "shared.ini").string();
+  EXPECT_EQ(run(shared + " set PASS alt").status, 0);
+  fs::create_symlink(shared, dir_ / "sym.ini");
+  fs::create_hard_link(shared, dir_ / "hard.ini");
+  fs::create_symlink(dir_ / "etc" / "new.ini", dir_ / "dangling.ini");
+  for (const char* name : {"sym.ini", "hard.ini", "dangling.ini"}) {
+    std::string link = (dir_ / name).string();
+    EXPECT_EQ(run(link + " set PASS " + name).status, 0) << name;
+    EXPECT_EQ(run(link + " show PASS").out, std::string(name) + "\n");
+  }
+  EXPECT_EQ(run(shared + " show PASS").out, "hard.ini\n");
+  EXPECT_TRUE(fs::is_symlink(dir_ / "sym.ini") && fs::is_symlink(dir_ / "dangling.ini"));
+  EXPECT_EQ(fs::hard_link_count(shared), 2u);
+  EXPECT_EQ(run((dir_ / "etc" / "new.ini").string() + " show PASS").out, "dangling.ini\n");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_ / "etc"), {}), 2) << "no temporary left";
 }
 
 TEST_F(IniTool, RefusesWhatTheReaderWouldNotFind) {

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <string>
 
+#include "run/run.h"
+#include "support/e2e.h"
 #include "support/temp_store.h"
 
 namespace varnoklis {
@@ -44,6 +46,38 @@ TEST(PathLock, LockFileBesideElseTheDownloadFileItself) {
   std::string fifo = (dir.path() / std::string(252, 'f')).string();
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   EXPECT_FALSE(PathLock().acquire(fifo));
+}
+
+// A journal that the program did not write is never followed; lock files are private to their
+// account; a held lock is announced at once and waited for until the deadline; a wait that is
+// not a whole number of seconds up to a day is a parameter error.
+TEST(PathLock, UntrustedJournalDeadlineAndWaitSetting) {
+  testing::TempStore store;
+  testing::Workplace work(store);
+  std::string path = work.file("t.dat"), journal = path + ".journal";
+  auto run = [&](const std::string& wait) {
+    work.set_wrapper("env VARNOKLIS_LOCK_WAIT='" + wait + "'");
+    return work.run({"QZDNL60P", "T01", path, "1"});
+  };
+  testing::write_file(journal, "VARNOKLIS-JOURNAL 1 A 1 2 0 0\n");
+  auto r = run("");
+  EXPECT_EQ(r.status, kExitFileNotWritten);
+  EXPECT_EQ(r.output, "Journal " + journal + " zu Downloadfile " + path + " ist ungueltig!\n");
+  EXPECT_EQ(std::filesystem::status(path + ".lock").permissions(), std::filesystem::perms(0600));
+  int held = ::open((path + ".lock").c_str(), O_RDONLY);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  r = run("1");
+  EXPECT_EQ(r.status, kExitFileNotWritten);
+  EXPECT_EQ(r.output, "Downloadfile " + path +
+                          " wird von einem anderen Lauf geschrieben, warte bis zu 1 Sekunden.\n"
+                          "Downloadfile " +
+                          path + " konnte nicht geoeffnet werden!\n");
+  ::close(held);
+  for (std::string wait : {"-1", "86401", "1s", " 5"}) {
+    r = run(wait);
+    EXPECT_EQ(r.status, kExitUsage);
+    EXPECT_EQ(r.output, "VARNOKLIS_LOCK_WAIT ungueltig (0 bis 86400 Sekunden): " + wait + "\n");
+  }
 }
 
 }  // namespace

@@ -50,6 +50,7 @@ Workplace::Workplace(const TempStore& store, const std::string& schema_value)
     : odbc_ini_(store.odbc_ini()), program_(fs::path(VARNOKLIS_BINARY_DIR) / "varnoklis") {
   fs::create_directories(cwd());
   fs::create_directories(config_file().parent_path());
+  fs::create_directories(state_dir());
   write_config({{"LOGIN", "operator"},
                 {"PASS", "secret"},
                 {"DATABASE", store.dsn()},
@@ -103,8 +104,10 @@ std::string Workplace::command(const std::vector<std::string>& arguments,
                                const std::string& program) const {
   std::string command = "cd " + shell_quote(cwd().string()) + " && LC_ALL=" + locale_ +
                         " ODBCINI=" + shell_quote(odbc_ini_.string()) +
-                        " ODBCSYSINI=" + shell_quote(odbc_ini_.parent_path().string()) + " ";
+                        " ODBCSYSINI=" + shell_quote(odbc_ini_.parent_path().string()) +
+                        " VARNOKLIS_STATE_DIR=" + shell_quote(state_dir().string()) + " ";
   if (!lsan_options_.empty()) command += "LSAN_OPTIONS=" + shell_quote(lsan_options_) + " ";
+  if (!wrapper_.empty()) command += wrapper_ + " ";
   command += shell_quote(program.empty() ? program_.string()
                                          : std::string(VARNOKLIS_BINARY_DIR) + "/" + program);
   for (const std::string& argument : arguments) command += " " + shell_quote(argument);

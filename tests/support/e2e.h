@@ -31,6 +31,10 @@ class Workplace {
   RunResult run_unprivileged(const std::vector<std::string>& arguments) const;
   /// Runs the program under LC_ALL=`locale` (C, code page 1252, unless set).
   void set_locale(const std::string& locale) { locale_ = locale; }
+  /// Puts `wrapper` (a shell word list, such as a tracer) in front of the program in every run.
+  void set_wrapper(const std::string& wrapper) { wrapper_ = wrapper; }
+  /// The state folder the runs use (`VARNOKLIS_STATE_DIR`), inside the working area.
+  std::filesystem::path state_dir() const { return dir_.path() / "state"; }
   /// The working area's root folder.
   const std::filesystem::path& root() const { return dir_.path(); }
   /// The folder the program runs in.
@@ -48,6 +52,7 @@ class Workplace {
   std::filesystem::path odbc_ini_;
   std::filesystem::path program_;
   std::string locale_ = "C";
+  std::string wrapper_;
   std::string lsan_options_;  // for the copy: the leak suppressions copied along, when set
 };
 

@@ -1,0 +1,135 @@
+// A run killed at any call (from a traced clean run) that touches the download file, its folder,
+// a journal or a temporary file: the next run, though it cannot connect, leaves the previous or
+// the new file; the run after it writes as usual and leaves no stray file. The trace also shows
+// the order of the syncs that a power loss needs.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <regex>
+
+#include "builders/builder_store.h"
+#include "run/run.h"
+#include "support/e2e.h"
+
+namespace varnoklis {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Scenario {
+  std::string name, mode, file;  // file: the one whose content is checked
+  bool journalled;               // written in place or appended, else replaced
+  std::string setup;             // shell commands in the working area; OLD: the old content
+};
+
+void PrintTo(const Scenario& s, std::ostream* out) {
+  *out << s.name;
+}
+
+class CrashSweep : public ::testing::TestWithParam<Scenario> {};
+
+TEST_P(CrashSweep, KilledAnywhereTheNextRunLeavesPreviousOrNew) {
+  const Scenario& s = GetParam();
+  testing::TempStore store;
+  testing::seed_two_clients(store);
+  testing::Workplace work(store);
+  work.open_to_unprivileged();
+  const std::string root = work.root().string(), path = work.file("out/T01.dnl");
+  auto in_work = [&](const std::string& commands) {
+    return testing::run_command("cd " + root + " && " + commands).output;
+  };
+  // The old content is longer than the new records, so that a stale tail would show.
+  auto prepare = [&] {
+    in_work(
+        "chmod -f 777 out; rm -rf out target other; mkdir -m 777 out target other; "
+        "OLD=$(printf %300s | tr ' ' O); " +
+        s.setup);
+  };
+  auto content = [&] { return testing::read_file(work.root() / s.file); };
+  auto run = [&](const std::string& wrapper, bool connectable = true) {
+    work.write_config(
+        {{"DATABASE", connectable ? store.dsn() : "NO_SUCH_SOURCE"}, {"SCHEMA", "KELVANIROX"}});
+    work.set_wrapper(wrapper);
+    std::vector<std::string> args = {"QZDNL60P", "T01", path, s.mode};
+    return s.name == "readonly_folder" ? work.run_unprivileged(args) : work.run(args);
+  };
+  // A first run leaves what later runs find, so the traced run counts its calls as they will.
+  prepare();
+  ASSERT_EQ(run("").status, kExitOk);
+  prepare();
+  const std::string previous = content(), trace_file = work.file("trace");
+  ASSERT_EQ(run("strace -f -y -qq -o " + trace_file).status, kExitOk);
+  const std::string written = content();
+  const std::string records = s.mode == "0" ? written.substr(previous.size()) : written;
+  std::vector<std::string> syncs = {R"(^fsync\(\d+<.*/\.T01\.d..\.varnoklis-\w{6}>)",
+                                    R"(^rename\(".*\.varnoklis-\w{6}", ".*/T01\.d..")",
+                                    R"(^fsync\(\d+<.*/(out|target)>\))"};
+  if (s.journalled) {
+    syncs = {R"(^fsync\(\d+<.*journal\.varnoklis-\w{6}>)",
+             R"(^rename\(".*", ".*journal")",
+             R"(^fsync\(\d+<.*/(out|state)>\))",
+             R"(^(p?write|ftruncate)\(\d+<.*/out/T01\.dnl>)",
+             R"(^fsync\(\d+<.*/out/T01\.dnl>)",
+             R"(^unlink\(".*journal"\))"};
+  }
+  std::vector<std::pair<std::string, int>> points;  // call and its count, as strace's when= counts
+  std::map<std::string, int> seen;
+  std::ifstream in(trace_file);
+  auto sync = syncs.begin();
+  const std::regex touched(root + "/(out|target|other|state)\\b"),
+      call_name(R"(^(?:\d+ +)?([a-z_0-9]+)\()");
+  for (std::string line; std::getline(in, line);) {
+    std::smatch m;
+    if (!std::regex_search(line, m, call_name)) continue;
+    const std::string call = m[1];
+    int n = ++seen[call];
+    line = line.substr(m.position(1));
+    if (sync != syncs.end() && std::regex_search(line, std::regex(*sync))) ++sync;
+    if (call != "execve" && std::regex_search(line, touched)) {
+      points.emplace_back(call, n);
+    }
+  }
+  EXPECT_TRUE(sync == syncs.end()) << "out of order or missing: " << *sync;
+
+  std::map<std::string, int> outcomes;  // killed, then what the repair left: previous, new, bad
+  for (const auto& [call, n] : points) {
+    SCOPED_TRACE(call + ":when=" + std::to_string(n));
+    prepare();
+    // The shell that sees the kill would report it on standard error.
+    outcomes["killed"] += run("sh -c 'exec 2>/dev/null; \"$@\"; exit $?' sh strace -f -qq -o "
+                              "/dev/null -e inject=" +
+                              call + ":signal=KILL:when=" + std::to_string(n))
+                              .status == 128 + 9;
+    EXPECT_EQ(run("", false).status, kExitConnect);
+    std::string mended = content();
+    const char* left = mended == previous ? "previous" : mended == written ? "new" : "bad";
+    EXPECT_STRNE(left, "bad") << mended.size() << " bytes";
+    ++outcomes[left];
+    EXPECT_EQ(run("").status, kExitOk);
+    EXPECT_EQ(content(), s.mode == "0" ? mended + records : records);
+    EXPECT_EQ(in_work("find out target other state -name '*varnoklis-*' -o -name '*.journal'"), "");
+    EXPECT_EQ(fs::is_symlink(path), s.name == "symlink");
+    EXPECT_EQ(fs::hard_link_count(path), s.name == "hardlink" ? 2u : 1u);
+  }
+  EXPECT_EQ(outcomes["killed"], static_cast<int>(points.size()));
+  std::printf("crash sweep %s: %zu kill points, %d killed, %d previous, %d new, %d bad\n",
+              s.name.c_str(), points.size(), outcomes["killed"], outcomes["previous"],
+              outcomes["new"], outcomes["bad"]);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Scenarios, CrashSweep,
+    ::testing::Values(Scenario{"replace", "1", "out/T01.dnl", false, "echo -n $OLD >out/T01.dnl"},
+                      Scenario{"append", "0", "out/T01.dnl", true, "echo -n $OLD >out/T01.dnl"},
+                      Scenario{"symlink", "1", "target/T01.dat", false,
+                               "echo -n $OLD >target/T01.dat; ln -s ../target/T01.dat out/T01.dnl"},
+                      Scenario{"hardlink", "1", "out/T01.dnl", true,
+                               "echo -n $OLD >out/T01.dnl; ln out/T01.dnl other/T01.dnl"},
+                      Scenario{"readonly_folder", "1", "out/T01.dnl", true,
+                               "echo -n $OLD >out/T01.dnl; chmod 666 out/T01.dnl; chmod 555 out"},
+                      Scenario{"first_run", "1", "out/T01.dnl", false, "true"}),
+    [](const auto& param) { return param.param.name; });
+
+}  // namespace
+}  // namespace varnoklis
