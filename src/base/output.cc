@@ -1,11 +1,17 @@
 #include "base/output.h"
 
 #include <cstdarg>
-#include <cstdio>
 
 #include "base/encoding.h"
 
 namespace varnoklis {
+
+namespace {
+
+// Each thread of a batch writes one job's messages to that job's own log.
+thread_local std::FILE* thread_sink = nullptr;
+
+}  // namespace
 
 bool utf8_messages() {
   static const bool utf8 = locale_is_utf8();
@@ -19,12 +25,17 @@ std::string message_text(std::string_view text) {
 // Some messages end without a line feed; flushing each one still shows a run in a log as it
 // goes, and keeps the last message of a run that is killed.
 void print(const char* format, ...) {
+  std::FILE* out = thread_sink != nullptr ? thread_sink : stdout;
   std::string own = message_text(format);
   va_list args;
   va_start(args, format);
-  std::vfprintf(stdout, own.c_str(), args);
+  std::vfprintf(out, own.c_str(), args);
   va_end(args);
-  std::fflush(stdout);
+  std::fflush(out);
+}
+
+void set_thread_output(std::FILE* sink) {
+  thread_sink = sink;
 }
 
 }  // namespace varnoklis

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -20,5 +21,8 @@ std::string message_text(std::string_view text);
 inline std::string from_database(std::string_view value) {
   return message_text(value);
 }
+
+/// Sends the calling thread's messages to `sink` from now on; nullptr: standard output again.
+void set_thread_output(std::FILE* sink);
 
 }  // namespace varnoklis

@@ -171,7 +171,8 @@ constexpr uint32_t kInitialS[4][256] = {
     },
 };
 
-BlowfishContext g_context{};
+// One context per thread: the jobs of a batch read the configuration side by side.
+thread_local BlowfishContext g_context{};
 
 uint32_t round_function(const BlowfishContext& ctx, uint32_t x) {
   uint32_t a = x >> 24;

@@ -144,6 +144,8 @@ struct RunState {
   bool list_failed = false;
   int visited = 0;
   std::string state_folder;
+  bool file_written = false;
+  RunCounts counts;
 };
 
 // A schema name qualifies the client tables in the statement texts, so it may hold only
@@ -177,6 +179,8 @@ void visit_schema(RunState& state, std::string name) {
   const Parameters& p = state.parameters;
   BuildCounts counts = state.builder->build(state.session, p.path, p.terminal, name);
   if (counts.records_missing) state.records_missing = true;
+  state.counts.badges += static_cast<std::uint64_t>(counts.read);
+  state.counts.records += static_cast<std::uint64_t>(counts.staged);
 }
 
 // Visits every schema of an opened list; false when the list could not be read to its end.
@@ -221,6 +225,7 @@ int write_file(RunState& state) {
   format.line_end = state.visited > 0 && state.builder->line_end;
   switch (write_download_file(state.session, state.parameters.path, format, state.state_folder)) {
     case WriteResult::Written:
+      state.file_written = true;
       return state.records_missing || state.session.failures() > 0 ? kExitRecordsMissing : kExitOk;
     case WriteResult::ReadBackFailed:
       return kExitDatabase;
@@ -232,10 +237,19 @@ int write_file(RunState& state) {
 }
 
 // With VARNOKLIS_STATS set, the number of statements sent goes to standard error at the end,
-// for measuring; standard output stays exactly the run's messages.
+// for measuring; standard output stays exactly the run's messages. A caller that asked for the
+// counts gets them however the run ends.
 struct StatementReport {
-  const Session& session;
+  RunState& state;
+  RunCounts* counts;
   ~StatementReport() {
+    const Session& session = state.session;
+    if (counts != nullptr) {
+      *counts = state.counts;
+      if (!state.file_written) counts->records = 0;
+      counts->statements = session.statements_sent();
+      counts->remembered = session.remembered();
+    }
     if (std::getenv("VARNOKLIS_STATS") != nullptr) {
       std::fprintf(stderr, "statements: %llu\nremembered: %llu\nfetches: %llu\n",
                    static_cast<unsigned long long>(session.statements_sent()),
@@ -247,7 +261,7 @@ struct StatementReport {
 
 }  // namespace
 
-int run(int argc, const char* const* argv, FaultHook fault_hook) {
+int run(int argc, const char* const* argv, FaultHook fault_hook, RunCounts* counts) {
   if (argc - 1 < 4) {
     print_usage(argc - 1);
     return kExitUsage;
@@ -256,7 +270,7 @@ int run(int argc, const char* const* argv, FaultHook fault_hook) {
   state.session.set_fault_hook(std::move(fault_hook));
   // Answering repeated questions from memory can be switched off, to compare or to measure.
   state.session.set_remembering(std::getenv("VARNOKLIS_NO_MEMORY") == nullptr);
-  StatementReport report{state.session};
+  StatementReport report{state, counts};
   LockSettings lock_settings;
   if (!read_parameters(argv, state.parameters) || !read_lock_settings(lock_settings)) {
     return kExitUsage;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 #include "db/failure.h"
 
 namespace varnoklis {
@@ -17,8 +19,17 @@ enum ExitStatus : int {
 /// Prints the usage text of the command line (the lines after the parameter count).
 void print_usage_text();
 
+/// What one run did, for a caller that runs many and reports on each.
+struct RunCounts {
+  std::uint64_t badges = 0;      ///< badges read over every client
+  std::uint64_t records = 0;     ///< records the download file received (0 when none written)
+  std::uint64_t statements = 0;  ///< statements sent
+  std::uint64_t remembered = 0;  ///< statements answered from memory
+};
+
 /// Runs the whole sequence for the command line and returns the exit status. `fault_hook` is the
-/// test seam that makes chosen statements fail; the program itself never sets it.
-int run(int argc, const char* const* argv, FaultHook fault_hook = {});
+/// test seam that makes chosen statements fail; the program itself never sets it. `counts`, when
+/// given, receives what the run did.
+int run(int argc, const char* const* argv, FaultHook fault_hook = {}, RunCounts* counts = nullptr);
 
 }  // namespace varnoklis

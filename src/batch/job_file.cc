@@ -1,0 +1,168 @@
+#include "batch/job_file.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <sstream>
+#include <utility>
+
+#include "builders/builder.h"
+#include "db/staging.h"
+#include "db/text.h"
+
+namespace varnoklis::batch {
+
+namespace {
+
+constexpr std::size_t kTerminalCapacity = 11;
+
+bool blank(char c) {
+  return c == ' ' || c == '\t' || c == '\r';
+}
+
+std::vector<std::string> split_fields(const std::string& line) {
+  std::vector<std::string> fields;
+  std::size_t at = 0;
+  while (at < line.size()) {
+    if (blank(line[at])) {
+      ++at;
+      continue;
+    }
+    std::size_t end = at;
+    while (end < line.size() && !blank(line[end])) ++end;
+    fields.push_back(line.substr(at, end - at));
+    at = end;
+  }
+  return fields;
+}
+
+bool is_mode(const std::string& field) {
+  return field == "0" || field == "1";
+}
+
+// The reason a line's fields cannot make a job, or empty when they can.
+std::string check_fields(const std::vector<std::string>& fields) {
+  if (fields.size() > 4 && is_mode(fields.back())) {
+    return "the path holds a blank; a path in a job file cannot hold blanks or tabs";
+  }
+  if (fields.size() != 4) {
+    return "expected 4 fields KEYWORD TERMINAL PATH MODE, found " + std::to_string(fields.size());
+  }
+  std::string keyword = fields[0];
+  upper_case(keyword);
+  if (find_builder(keyword) == nullptr) return "unknown keyword " + fields[0];
+  if (fields[1].size() > kTerminalCapacity) {
+    return "terminal " + fields[1] + " is longer than " + std::to_string(kTerminalCapacity) +
+           " characters";
+  }
+  if (fields[2].size() > kStagingKeyCapacity) {
+    return "path " + fields[2] + " is longer than " + std::to_string(kStagingKeyCapacity) +
+           " characters";
+  }
+  if (!is_mode(fields[3])) return "mode " + fields[3] + " is neither 1 (new) nor 0 (append)";
+  return {};
+}
+
+// Jobs name the same file when their paths compare equal as the database compares staging keys,
+// or when they lead to the same existing file. Equal is transitive through either, so the jobs
+// form groups; the parent of a job is an earlier job of its group.
+class PathGroups {
+ public:
+  // The earlier job of the same file with another keyword, or nullptr when `job` may join.
+  const Job* join(const Job& job, const std::vector<Job>& jobs) {
+    std::string folded(right_trimmed(job.path));
+    upper_case(folded);
+    int self = static_cast<int>(parent_.size());
+    std::vector<int> matches;
+    if (auto it = by_key_.find(folded); it != by_key_.end()) matches.push_back(it->second);
+    struct stat info {};
+    bool exists = ::stat(job.path.c_str(), &info) == 0;
+    std::pair<dev_t, ino_t> file{info.st_dev, info.st_ino};
+    if (auto it = by_file_.find(file); exists && it != by_file_.end()) {
+      matches.push_back(it->second);
+    }
+    for (int index : matches) {
+      if (jobs[index].keyword != job.keyword) return &jobs[index];
+    }
+    parent_.push_back(self);
+    for (int index : matches) parent_[root(index)] = self;
+    by_key_.try_emplace(folded, self);
+    if (exists) by_file_.try_emplace(file, self);
+    return nullptr;
+  }
+
+  // The group of an accepted job: the latest job that joined it.
+  int root(int job) {
+    while (parent_[job] != job) job = parent_[job] = parent_[parent_[job]];
+    return job;
+  }
+
+ private:
+  std::map<std::string, int> by_key_;
+  std::map<std::pair<dev_t, ino_t>, int> by_file_;
+  std::vector<int> parent_;
+};
+
+}  // namespace
+
+JobFile parse_jobs(const std::string& name, const std::string& text) {
+  JobFile file;
+  PathGroups groups;
+  std::istringstream lines(text);
+  std::string line;
+  for (int number = 1; std::getline(lines, line); ++number) {
+    std::vector<std::string> fields = split_fields(line);
+    if (fields.empty() || fields[0][0] == '#') continue;
+    auto bad = [&](const std::string& reason) {
+      file.errors.push_back(name + ":" + std::to_string(number) + ": " + reason);
+    };
+    if (std::string reason = check_fields(fields); !reason.empty()) {
+      bad(reason);
+      continue;
+    }
+    Job job{number, fields[0], fields[1], fields[2], fields[3], 0};
+    upper_case(job.keyword);
+    if (const Job* other = groups.join(job, file.jobs); other != nullptr) {
+      bad("path " + job.path + " is also written by line " + std::to_string(other->line) +
+          " with another keyword, " + other->keyword);
+      continue;
+    }
+    file.jobs.push_back(std::move(job));
+  }
+  for (std::size_t i = 0; i < file.jobs.size(); ++i) {
+    file.jobs[i].group = groups.root(static_cast<int>(i));
+  }
+  return file;
+}
+
+JobFile read_job_file(const std::string& path) {
+  std::string text;
+  std::FILE* in = std::fopen(path.c_str(), "rb");
+  if (in != nullptr) {
+    char buffer[8192];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, in)) > 0) text.append(buffer, got);
+    bool failed = std::ferror(in) != 0;
+    std::fclose(in);
+    if (!failed) return parse_jobs(path, text);
+  }
+  JobFile file;
+  file.errors.push_back(path + ": cannot read the job file: " + std::strerror(errno));
+  return file;
+}
+
+std::string log_name(const Job& job) {
+  char number[16];
+  std::snprintf(number, sizeof number, "L%04d", job.line);
+  std::string terminal = job.terminal;
+  // A slash would put the log into another folder.
+  for (char& c : terminal) {
+    if (c == '/') c = '_';
+  }
+  return std::string(number) + "-" + job.keyword + "-" + terminal + ".log";
+}
+
+}  // namespace varnoklis::batch

@@ -1,0 +1,117 @@
+#include "batch/options.h"
+
+#include <charconv>
+
+namespace varnoklis::batch {
+
+namespace {
+
+bool parse_number(const std::string& text, long low, long high, long& value) {
+  const char* end = text.data() + text.size();
+  auto [stop, error] = std::from_chars(text.data(), end, value);
+  return error == std::errc() && stop == end && value >= low && value <= high;
+}
+
+// Splits "--name=value" into its name and value; other arguments stay whole.
+bool split_value(std::string& argument, std::string& value) {
+  std::size_t equals = argument.find('=');
+  if (argument.rfind("--", 0) != 0 || equals == std::string::npos) return false;
+  value = argument.substr(equals + 1);
+  argument.resize(equals);
+  return true;
+}
+
+bool set_option(const std::string& name, const std::string& value, Options& options,
+                std::string& error) {
+  long number = 0;
+  if (name == "-j") {
+    if (parse_number(value, 1, 64, number)) {
+      options.workers = static_cast<int>(number);
+      return true;
+    }
+    error = "-j needs a number of jobs from 1 to 64, not '" + value + "'";
+    return false;
+  }
+  if (name == "--memory") {
+    if (parse_number(value, 1, 1 << 20, number)) {
+      options.memory_mib = static_cast<std::size_t>(number);
+      return true;
+    }
+    error = "--memory needs a size in MiB from 1 to 1048576, not '" + value + "'";
+    return false;
+  }
+  if (value.empty()) {
+    error = name + " needs a file or folder name";
+    return false;
+  }
+  (name == "--logs" ? options.logs : name == "--report" ? options.report : options.metrics) = value;
+  return true;
+}
+
+bool takes_value(const std::string& name) {
+  return name == "-j" || name == "--logs" || name == "--report" || name == "--metrics" ||
+         name == "--memory";
+}
+
+bool set_flag(const std::string& name, Options& options) {
+  bool* flag = name == "--check"     ? &options.check
+               : name == "--help"    ? &options.help
+               : name == "--version" ? &options.version
+                                     : nullptr;
+  if (flag != nullptr) *flag = true;
+  return flag != nullptr;
+}
+
+}  // namespace
+
+bool parse_options(const std::vector<std::string>& arguments, Options& options,
+                   std::string& error) {
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    std::string name = arguments[i];
+    std::string value;
+    bool joined = split_value(name, value);
+    if (!joined && name.size() > 2 && name.rfind("-j", 0) == 0) {
+      value = name.substr(2);
+      name = "-j";
+      joined = true;
+    }
+    if (takes_value(name)) {
+      if (!joined && i + 1 == arguments.size()) {
+        error = name + " needs a value";
+        return false;
+      }
+      if (!set_option(name, joined ? value : arguments[++i], options, error)) return false;
+    } else if (!joined && set_flag(name, options)) {
+      continue;
+    } else if (name.size() > 1 && name[0] == '-') {
+      error = "unknown option " + arguments[i];
+      return false;
+    } else if (!options.job_file.empty()) {
+      error = "more than one job file: " + options.job_file + " and " + name;
+      return false;
+    } else {
+      options.job_file = arguments[i];
+    }
+  }
+  if (options.job_file.empty() && !options.help && !options.version) {
+    error = "no job file named";
+    return false;
+  }
+  return true;
+}
+
+const char* help_text() {
+  return "Usage: varnoklis-batch JOBFILE [options]\n"
+         "Runs the download jobs of JOBFILE, one per line: KEYWORD TERMINAL PATH MODE.\n"
+         "  -j N            jobs at a time (default 1, at most 64)\n"
+         "  --logs DIR      folder of the per-job logs (default ./varnoklis-logs)\n"
+         "  --report FILE   write a JSON Lines report, one object per job\n"
+         "  --metrics FILE  write a Prometheus text file for the textfile collector\n"
+         "  --memory MiB    bound of the shared answer memory (default 128)\n"
+         "  --check         only check the job file\n"
+         "  --help          show this text\n"
+         "  --version       show the version\n"
+         "See varnoklis-batch(1).\n";
+}
+
+}  // namespace varnoklis::batch

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace varnoklis::batch {
+
+/// What the command line of the batch asks for.
+struct Options {
+  std::string job_file;
+  int workers = 1;  ///< jobs at a time, 1 to 64
+  std::string logs = "varnoklis-logs";
+  std::string report;            ///< JSON Lines file; empty: none
+  std::string metrics;           ///< Prometheus text file; empty: none
+  std::size_t memory_mib = 128;  ///< bound of the shared answer memory
+  bool check = false;            ///< only check the job file
+  bool help = false;
+  bool version = false;
+};
+
+/// Reads the command line; false with `error` set when an option or its value is wrong.
+bool parse_options(const std::vector<std::string>& arguments, Options& options, std::string& error);
+
+/// The short synopsis that --help prints.
+const char* help_text();
+
+}  // namespace varnoklis::batch

@@ -1,0 +1,212 @@
+#include "batch/batch.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <regex>
+#include <thread>
+
+#include "batch/outcome.h"
+#include "support/e2e.h"
+
+namespace varnoklis::batch {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::read_file;
+using testing::RunResult;
+using testing::shell_quote;
+using testing::TempStore;
+using testing::Workplace;
+using testing::write_file;
+
+std::string source(const char* relative) {
+  return read_file(std::string(VARNOKLIS_SOURCE_DIR) + "/" + relative);
+}
+
+void load_demo(const TempStore& store) {
+  store.sql("KVXCORE", source("scripts/demo-data/kvxcore.sql"));
+  for (const char* client : {"MANDANT1", "KELVANIRO"}) store.add_client(client);
+  store.sql("MANDANT1", source("scripts/demo-data/mandant1.sql"));
+  store.sql("KELVANIRO", source("scripts/demo-data/kelvaniro.sql"));
+}
+
+// The batch in the working folder, standard error joined to standard output; `prefix` goes
+// before the program (an exec, a variable).
+std::string batch_command(const TempStore& store, const Workplace& work,
+                          const std::vector<std::string>& arguments,
+                          const std::string& prefix = "") {
+  std::string command = "cd " + shell_quote(work.cwd().string()) +
+                        " && export ODBCINI=" + shell_quote(store.odbc_ini().string()) +
+                        " ODBCSYSINI=" + shell_quote(store.odbc_ini().parent_path().string()) +
+                        "; " + prefix + shell_quote(VARNOKLIS_BINARY_DIR "/varnoklis-batch");
+  for (const std::string& argument : arguments) command += " " + shell_quote(argument);
+  return command + " 2>&1";
+}
+
+std::vector<std::vector<std::string>> parse_jobs(const std::string& text) {
+  std::vector<std::vector<std::string>> jobs;
+  std::istringstream lines(text);
+  std::string line;
+  while (std::getline(lines, line)) {
+    std::istringstream fields(line);
+    std::vector<std::string> job(4);
+    fields >> job[0] >> job[1] >> job[2] >> job[3];
+    jobs.push_back(job);
+  }
+  return jobs;
+}
+
+// Every file and log of a batch, at -j 1 and -j 3, is the single run's; a job that cannot write
+// its file fails alone, and the report and metrics say what the summary says.
+TEST(Batch, JobsGiveWhatSingleRunsGive) {
+  TempStore store;
+  load_demo(store);
+  Workplace work(store);
+  std::string jobs;
+  for (const char* terminal : {"T01", "T02", "T03"}) {
+    for (const char* keyword : {"QZDNL17P", "qzdnl18p", "QZDNL31P", "QZDNL60P", "IDSTAMM"}) {
+      jobs += std::string(keyword) + " " + terminal + "\t" + work.file(terminal) + keyword + " 1\n";
+    }
+  }
+  jobs += "# appended to the first file, spelled as the staging key folds it\n" +
+          jobs.substr(0, 9) + "T02 " + work.file("t01QZDNL17P") + " 0\n" + "IDSTAMM T01 " +
+          work.root().string() + "/missing/x.dat 1\n";
+  write_file(work.cwd() / "jobs", jobs);
+  std::vector<std::vector<std::string>> listed = parse_jobs(jobs);
+  listed.erase(listed.begin() + 15);
+
+  std::map<std::string, std::string> single;
+  for (const auto& job : listed) {
+    RunResult r = work.run(job);
+    single[job[2]] += std::to_string(r.status) + "\n" + r.output;
+  }
+  for (const auto& job : listed) single[job[2]] += read_file(job[2]);
+
+  for (const char* workers : {"1", "3"}) {
+    SCOPED_TRACE(workers);
+    for (const auto& job : listed) fs::remove(job[2]);
+    RunResult r = testing::run_command(batch_command(
+        store, work, {"jobs", "-j", workers, "--report", "r.jsonl", "--metrics", "m.prom"}));
+    EXPECT_EQ(r.status, 4) << r.output;
+    std::map<std::string, std::string> batch;
+    std::regex summary(R"(L(\d{4}) (\S+) (\S+) (\S+) status=(\d) badges=(\d+) records=(\d+) )"
+                       R"(seconds=[0-9.]+\n)");
+    std::string report;
+    for (std::sregex_iterator it(r.output.begin(), r.output.end(), summary), end; it != end; ++it) {
+      const std::smatch& m = *it;
+      std::string log = "L" + m[1].str() + "-" + m[2].str() + "-" + m[3].str() + ".log";
+      batch[m[4]] += m[5].str() + "\n" + read_file(work.cwd() / "varnoklis-logs" / log);
+      EXPECT_EQ(fs::status(work.cwd() / "varnoklis-logs" / log).permissions(), fs::perms(0640));
+      std::string metric = "{keyword=\"" + m[2].str() + "\",terminal=\"" + m[3].str() +
+                           "\",path=\"" + m[4].str() + "\"} ";
+      EXPECT_NE(
+          read_file(work.cwd() / "m.prom").find("varnoklis_job_records" + metric + m[7].str()),
+          std::string::npos);
+    }
+    for (const auto& job : listed) batch[job[2]] += read_file(job[2]);
+    EXPECT_EQ(batch, single);
+    EXPECT_NE(r.output.find("total jobs=17 ok=16 failed=1 not_run=0 seconds="), std::string::npos);
+    EXPECT_TRUE(r.output.ends_with(" status=4\nfailed: L0018 IDSTAMM T01 " + work.root().string() +
+                                   "/missing/x.dat status=4\n"));
+    std::string last = read_file(work.cwd() / "r.jsonl");
+    last = last.substr(last.rfind("{"));
+    EXPECT_TRUE(std::regex_match(
+        last, std::regex(R"(\{"line":18,"keyword":"IDSTAMM","terminal":"T01","path":".*/missing/)"
+                         R"(x.dat","mode":"1","status":4,"badges":0,"records":0,"seconds":[0-9.]+,)"
+                         R"("statements":\d+,"remembered":0\}\n)")));
+  }
+}
+
+// One bad line stops the batch before anything runs; every bad line is named.
+TEST(Batch, BadJobFileRunsNothing) {
+  TempStore store;
+  Workplace work(store);
+  write_file(work.cwd() / "jobs",
+             "IDSTAMM T01 a.dat 1\nQZDNL99P T01 b.dat 1\nIDSTAMM T01 c.dat\n"
+             "IDSTAMM T0123456789AB d.dat 1\nIDSTAMM T01 my file.dat 1\n QZDNL17P T01 A.DAT 1\n"
+             "IDSTAMM T01 e.dat 2\n  # IDSTAMM\n\nIDSTAMM T01 jobs 0\nQZDNL31P T02 ./jobs 1\n");
+  RunResult r = testing::run_command(batch_command(store, work, {"jobs", "-j", "2"}));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.output,
+            "jobs:2: unknown keyword QZDNL99P\n"
+            "jobs:3: expected 4 fields KEYWORD TERMINAL PATH MODE, found 3\n"
+            "jobs:4: terminal T0123456789AB is longer than 11 characters\n"
+            "jobs:5: the path holds a blank; a path in a job file cannot hold blanks or tabs\n"
+            "jobs:6: path A.DAT is also written by line 1 with another keyword, IDSTAMM\n"
+            "jobs:7: mode 2 is neither 1 (new) nor 0 (append)\n"
+            "jobs:11: path ./jobs is also written by line 10 with another keyword, IDSTAMM\n");
+  EXPECT_EQ(fs::directory_iterator(work.cwd())->path().filename(), "jobs") << "no log, no file";
+  write_file(work.cwd() / "jobs", "IDSTAMM T01 a.dat 1\n# all\n");
+  r = testing::run_command(batch_command(store, work, {"--check", "jobs"}));
+  EXPECT_EQ(r.output, "Job file jobs: 1 jobs, no errors.\n");
+  r = testing::run_command(batch_command(store, work, {"jobs", "-j", "65"}));
+  EXPECT_EQ(r.output,
+            "varnoklis-batch: -j needs a number of jobs from 1 to 64, not '65'\n"
+            "Try 'varnoklis-batch --help'.\n");
+}
+
+// SIGTERM while the second job waits for its path: it finishes, the third never starts.
+TEST(Batch, SignalLetsTheRunningJobFinish) {
+  TempStore store;
+  load_demo(store);
+  Workplace work(store);
+  write_file(work.cwd() / "jobs", "IDSTAMM T01 " + work.file("f1") + " 1\nIDSTAMM T01 " +
+                                      work.file("f2") + " 1\nIDSTAMM T01 " + work.file("f3") +
+                                      " 1\n");
+  int held = ::open(work.file("f2.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  RunResult r;
+  std::thread batch([&] {
+    r = testing::run_command(batch_command(store, work, {"jobs"}, "echo $$ >pid; exec "));
+  });
+  fs::path log = work.cwd() / "varnoklis-logs" / "L0002-IDSTAMM-T01.log";
+  for (int i = 0; i < 500 && read_file(log).empty(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ::kill(std::stoi(read_file(work.cwd() / "pid")), SIGTERM);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  ::close(held);
+  batch.join();
+  EXPECT_EQ(r.status, 6);
+  EXPECT_NE(r.output.find("\nvarnoklis-batch: stopping; no new job starts\n"), std::string::npos);
+  EXPECT_NE(r.output.find("\ntotal jobs=3 ok=2 failed=0 not_run=1 seconds="), std::string::npos);
+  EXPECT_TRUE(r.output.ends_with(" status=6\nnot run: L0003 IDSTAMM T01 " + work.file("f3") + "\n"))
+      << r.output;
+  EXPECT_FALSE(read_file(work.file("f2")).empty());
+  EXPECT_FALSE(fs::exists(work.file("f3")));
+}
+
+// Labels and report strings keep every byte readable; a failed batch keeps the last success.
+TEST(Batch, ReportAndMetricsEscapeAndCarryOver) {
+  std::vector<Job> jobs = {{7, "IDSTAMM", "T\"1", "/x/\xe4\\b\xc3\xbc\n", "1", 0},
+                           {8, "IDSTAMM", "T2", "y", "0", 1}};
+  std::vector<Outcome> outcomes(2);
+  outcomes[0] = {true, 5, {3, 2, 40, 9}, 1.5};
+  EXPECT_EQ(report_text(jobs, outcomes),
+            "{\"line\":7,\"keyword\":\"IDSTAMM\",\"terminal\":\"T\\\"1\",\"path\":\"/x/\\u00e4\\\\b"
+            "\xc3\xbc\\u000a\",\"mode\":\"1\",\"status\":5,\"badges\":3,\"records\":2,"
+            "\"seconds\":1.500,\"statements\":40,\"remembered\":9}\n"
+            "{\"line\":8,\"keyword\":\"IDSTAMM\",\"terminal\":\"T2\",\"path\":\"y\",\"mode\":\"0\","
+            "\"status\":null,\"badges\":0,\"records\":0,\"seconds\":0.000,\"statements\":0,"
+            "\"remembered\":0}\n");
+  std::string metrics = metrics_text(jobs, outcomes, 2.25, 1700000000);
+  EXPECT_NE(metrics.find("\nvarnoklis_job_status{keyword=\"IDSTAMM\",terminal=\"T\\\"1\",path=\"/x/"
+                         "\\\\xE4\\\\b\xc3\xbc\\n\"} 5\n"),
+            std::string::npos)
+      << metrics;
+  EXPECT_EQ(metrics.find("T2"), std::string::npos) << "a job that did not run has no series";
+  EXPECT_EQ(previous_last_success(metrics), 1700000000);
+  EXPECT_EQ(batch_status(outcomes, true, false), 6);
+  EXPECT_EQ(batch_status({outcomes[0]}, false, false), 5);
+  outcomes[0].status = 1;
+  EXPECT_EQ(batch_status({outcomes[0]}, false, false), 7);
+  EXPECT_EQ(batch_status({outcomes[0]}, false, true), 4);
+}
+
+}  // namespace
+}  // namespace varnoklis::batch
