@@ -41,7 +41,8 @@ std::string batch_command(const TempStore& store, const Workplace& work,
                           const std::vector<std::string>& arguments,
                           const std::string& prefix = "") {
   std::string command = "cd " + shell_quote(work.cwd().string()) +
-                        " && export ODBCINI=" + shell_quote(store.odbc_ini().string()) +
+                        " && export LC_ALL=C ODBCINI=" + shell_quote(store.odbc_ini().string()) +
+                        " VARNOKLIS_STATE_DIR=" + shell_quote(work.state_dir().string()) +
                         " ODBCSYSINI=" + shell_quote(store.odbc_ini().parent_path().string()) +
                         "; " + prefix + shell_quote(VARNOKLIS_BINARY_DIR "/varnoklis-batch");
   for (const std::string& argument : arguments) command += " " + shell_quote(argument);
