@@ -16,9 +16,13 @@ void blank_record(std::string& record, std::size_t length);
 /// never past the end of the record.
 void put(std::string& record, std::size_t position, std::string_view text);
 
-/// Stages `record`; counts it when stored, else prints the insert error and marks records missing.
+/// Stages `record`, or with groups collects it and sends the group when it is full; counts each
+/// record stored, else prints the insert error and marks records missing.
 void stage_or_report(Session& session, std::string_view path, std::string_view record,
                      BuildCounts& counts);
+
+/// Sends the records collected so far, counting them as stage_or_report does.
+void send_staged(Session& session, BuildCounts& counts);
 
 /// Prints the summary line of one builder call.
 void print_summary(const BuildCounts& counts);
