@@ -20,14 +20,18 @@ using testing::Workplace;
 
 constexpr std::size_t kRecordLength = 48;  // QZDNL31P
 
-// Forty more badges of the first client, B10 to B49, so that a run sends many bursts.
+// More badges of the first client, B10 to B`last`, so that a run sends many bursts.
 void add_badges(const TempStore& store, int last) {
+  const std::string numbers =
+      "WITH RECURSIVE c(k) AS (SELECT 10 UNION ALL SELECT k + 1 FROM c "
+      "WHERE k < " +
+      std::to_string(last) + ") ";
   store.sql("KVXCORE",
-            "WITH RECURSIVE c(k) AS (SELECT 10 UNION ALL SELECT k + 1 FROM c WHERE k < " +
-                std::to_string(last) +
-                ") INSERT INTO Kvx301Asw (AswNum, AswGvo, AswGbi, AswPnr, AswBkl, AswLiz, "
+            numbers +
+                "INSERT INTO Kvx301Asw (AswNum, AswGvo, AswGbi, AswPnr, AswBkl, AswLiz, "
                 "AswMnd) SELECT 'B' || k, AswGvo, AswGbi, AswPnr, AswBkl, AswLiz, AswMnd "
-                "FROM Kvx301Asw, c WHERE AswNum = 'A1' AND AswMnd = 1;");
+                "FROM Kvx301Asw, c WHERE AswNum = 'A1' AND AswMnd = 1; " +
+                numbers + "INSERT INTO Kvx113Awv (AwvNum, AwvSto) SELECT 'B' || k, 'L1' FROM c;");
 }
 
 testing::RunResult run_with_group(const Workplace& work, const char* group,
