@@ -134,8 +134,8 @@ Outcome Statement::fetch() {
   if (session_.count_fetch(diag)) {
     last_fetch_ = SQL_ERROR;
   } else if (closed_by_commit()) {
-    // The driver closed the cursor when a transaction ended on its connection; what it would
-    // answer now is no row, which must not be taken for the end of the rows.
+    // The driver closed the cursor when a transaction ended on its connection; whatever a
+    // fetch would answer now must not pass for the end of the rows.
     last_fetch_ = SQL_ERROR;
     diag = Diagnostics{"24000", "cursor closed by a commit on its connection", 0};
   } else {
