@@ -105,28 +105,35 @@ TEST(CommitGroup, GroupsOfThreeGiveTheFileAndMessagesOfSingleCommits) {
 }
 
 // Two runs for different paths at the same time each write their own exact file, while their
-// bursts take turns at the store's write lock.
+// bursts take turns at the store's write lock, with a rollback journal and in WAL mode.
 TEST(CommitGroup, TwoRunsAtOnceEachWriteTheirOwnFile) {
   TempStore store;
   testing::seed_two_clients(store);
   add_badges(store, 400);
   Workplace work(store);
+  const std::string wal = read_file(store.odbc_ini());
+  std::string rollback = wal;
+  rollback.replace(rollback.find("JournalMode=WAL\nSyncPragma=NORMAL"), 33,
+                   "JournalMode=DELETE\nSyncPragma=FULL");
   const std::string first = work.file("first.dat"), second = work.file("second.dat");
   setenv("VARNOKLIS_COMMIT_GROUP", "7", 1);
-  auto alone = work.run({"QZDNL31P", "T01", first, "1"});
-  const std::string expected = read_file(first);
-  testing::RunResult other;
-  std::thread beside([&] { other = work.run({"QZDNL31P", "T01", second, "1"}); });
-  auto r = work.run({"QZDNL31P", "T01", first, "1"});
-  beside.join();
-  unsetenv("VARNOKLIS_COMMIT_GROUP");
-  EXPECT_EQ(alone.status, kExitOk);
-  for (const auto* result : {&r, &other}) {
-    EXPECT_EQ(result->status, kExitOk);
-    EXPECT_EQ(result->output, alone.output);
+  for (const std::string& source : {rollback, wal}) {
+    testing::write_file(store.odbc_ini(), source);
+    auto alone = work.run({"QZDNL31P", "T01", first, "1"});
+    const std::string expected = read_file(first);
+    testing::RunResult other;
+    std::thread beside([&] { other = work.run({"QZDNL31P", "T01", second, "1"}); });
+    auto r = work.run({"QZDNL31P", "T01", first, "1"});
+    beside.join();
+    EXPECT_EQ(alone.status, kExitOk);
+    for (const auto* result : {&r, &other}) {
+      EXPECT_EQ(result->status, kExitOk);
+      EXPECT_EQ(result->output, alone.output);
+    }
+    EXPECT_EQ(read_file(first), expected);
+    EXPECT_EQ(read_file(second), expected);
   }
-  EXPECT_EQ(read_file(first), expected);
-  EXPECT_EQ(read_file(second), expected);
+  unsetenv("VARNOKLIS_COMMIT_GROUP");
 }
 
 }  // namespace
