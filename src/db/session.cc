@@ -128,7 +128,13 @@ bool Session::end_burst(SQLSMALLINT completion) {
   SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, connection(true), completion);
   ++staging_.ends;
   if (check(rc, SQL_HANDLE_DBC, connection(true), &diagnostics_) != Outcome::Ok) return false;
+  if (completion == SQL_COMMIT) count_flush();
   return set_autocommit(true);
+}
+
+void Session::count_flush() {
+  Diagnostics ignored;
+  if (fault_hook_) fault_hook_(FaultPoint::Flushed, ++flushes_, ignored);
 }
 
 bool Session::count_statement(Diagnostics& diag) {

@@ -57,6 +57,8 @@ class Session {
   /// Ends the burst with SQL_COMMIT or SQL_ROLLBACK and turns automatic commit on again;
   /// false when that failed (diagnostics filled).
   bool end_burst(SQLSMALLINT completion);
+  /// Tells the test seam that a commit took effect.
+  void count_flush();
   /// Number of commits of bursts tried so far (every attempt counts).
   std::uint64_t commits() const { return commits_; }
   /// Number of transactions ended on the reading (`staging` false) or the staging connection.
@@ -142,6 +144,7 @@ class Session {
   std::size_t commit_group_ = 1;
   StagingGroup group_;
   std::uint64_t commits_ = 0;
+  std::uint64_t flushes_ = 0;
   Dialect dialect_ = Dialect::SqlServer;
   std::string schema_;
   std::string attached_client_;

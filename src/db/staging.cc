@@ -129,7 +129,9 @@ int stage_record(Session& session, std::string_view path, std::string_view recor
   Statement statement(session, kStaging);
   if (!statement.allocated()) return -1;
   Outcome outcome = statement.execute(fill(kStageRecordSql, session.dialect(), {path, record}));
-  return outcome == Outcome::Error ? error_code(session.diagnostics()) : 0;
+  if (outcome == Outcome::Error) return error_code(session.diagnostics());
+  session.count_flush();
+  return 0;
 }
 
 // The pages follow the order of the whole read-back; the row id breaks ties between equal

@@ -4,7 +4,8 @@
 // POINT:ORDINAL:SQLSTATE:NATIVE[:TIMES], POINT being "execute", "fetch" or "commit". With TIMES
 // (default 1) the failure repeats on that many consecutive calls of the point, so that a
 // transient failure can outlast its retries. VARNOKLIS_COMMIT_PAUSE_US pauses every commit that
-// many microseconds, as a server's log flush would.
+// many microseconds after it took effect (without groups: after every staged record), as a
+// server's log flush would.
 #include <sqlext.h>
 
 #include <chrono>
@@ -67,7 +68,7 @@ int main(int argc, char** argv) {
                             diag.native = SQL_CB_CLOSE;
                             return true;
                           }
-                          if (point == varnoklis::FaultPoint::Commit && pause.count() > 0) {
+                          if (point == varnoklis::FaultPoint::Flushed && pause.count() > 0) {
                             std::this_thread::sleep_for(pause);
                           }
                           if (!fault.set || point != fault.point || ordinal < fault.ordinal ||
