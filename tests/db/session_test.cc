@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "db/staging.h"
 #include "db/statement.h"
 #include "support/temp_store.h"
 
@@ -105,43 +104,6 @@ TEST(Session, ConnectFailureLineMasksThePassword) {
     EXPECT_EQ(describe_connect_failure(diag, c.password),
               "SQLSTATE: 28000 ErrNr: 18456 Text: " + c.line_text);
   }
-}
-
-}  // namespace
-}  // namespace varnoklis
-
-namespace varnoklis {
-namespace {
-
-// Where the driver closes a connection's cursors on commit, as the SQL Server driver does, a
-// cursor on the connection of the bursts cannot be fetched after one; a cursor on the reading
-// connection lives on, and the burst's records are stored.
-TEST(Session, BurstsEndTransactionsOnTheStagingConnectionOnly) {
-  testing::TempStore store;
-  store.sql("KVXCORE", "INSERT INTO Kvx113Sto (StoNum) VALUES ('1'), ('2'), ('3');");
-  Session session;
-  session.set_commit_group(3);
-  session.set_fault_hook([](FaultPoint point, std::uint64_t, Diagnostics& diag) {
-    diag.native = SQL_CB_CLOSE;
-    return point == FaultPoint::CursorCommitBehavior;
-  });
-  store.connect(session);
-  ASSERT_NE(session.connection(true), session.connection());
-  const std::string query = "SELECT StoNum FROM KvxCore.Kvx113Sto ORDER BY StoNum";
-  Cursor reading, staging;
-  ASSERT_EQ(reading.open(session, {"Test"}, query, {text_column(8)}), 0);
-  ASSERT_EQ(staging.open(session, {"Test", false, true}, query, {text_column(8)}), 0);
-  ASSERT_EQ(reading.fetch(), Outcome::Ok);
-  ASSERT_EQ(staging.fetch(), Outcome::Ok);
-  session.group() = {"p", {{"r1", "B1"}, {"r2", "B2"}}};
-  EXPECT_EQ(send_group(session, [](const PendingRecord&, int) { ADD_FAILURE(); }), 2);
-  EXPECT_TRUE(session.group().records.empty());
-  EXPECT_EQ(reading.fetch(), Outcome::Ok);
-  EXPECT_EQ(reading.row().text(1), "2");
-  EXPECT_EQ(staging.fetch(), Outcome::Error);
-  EXPECT_EQ(session.diagnostics().state, "24000");
-  EXPECT_EQ(store.query("KVXCORE", "SELECT group_concat(TmpStr) FROM Kvx999Tmp WHERE TmpUsr='p';"),
-            "r1,r2\n");
 }
 
 }  // namespace
