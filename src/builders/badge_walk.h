@@ -12,8 +12,8 @@ namespace varnoklis {
 
 /// Walks the badges of one client schema: each is fetched into `row` (empty before the first
 /// and again after every badge, so nothing carries over), counted as read and handed to
-/// `handle`; the summary line ends the walk. A badge cursor that cannot open or fetch marks the
-/// records missing.
+/// `handle`; the records still collected are sent, then the summary line ends the walk. A badge
+/// cursor that cannot open or fetch marks the records missing.
 template <class Handle>
 void walk_badges(Session& session, std::string_view schema, BadgeRow& row, BuildCounts& counts,
                  Handle&& handle) {
@@ -30,6 +30,7 @@ void walk_badges(Session& session, std::string_view schema, BadgeRow& row, Build
   }
   if (fetched != 100) counts.records_missing = true;
   badges.close();
+  send_staged(session, counts);
   print_summary(counts);
 }
 

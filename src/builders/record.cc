@@ -36,16 +36,40 @@ void blank_from(std::string& record, const records::Field& field) {
   record.replace(start, record.size() - start, record.size() - start, ' ');
 }
 
+namespace {
+
+void report_insert_error(BuildCounts& counts, std::string_view path, std::string_view record,
+                         int result) {
+  counts.records_missing = true;
+  print("Insert-Error Kvx999Tmp! ErrNr: %d", result);
+  print("User: %s  String: %s", std::string(path).c_str(), from_database(record).c_str());
+}
+
+}  // namespace
+
 void stage_or_report(Session& session, std::string_view path, std::string_view record,
                      BuildCounts& counts) {
+  if (session.commit_group() > 1) {
+    StagingGroup& group = session.group();
+    group.path.assign(path);
+    group.records.push_back({std::string(record), session.badge()});
+    if (group.records.size() >= session.commit_group()) send_staged(session, counts);
+    return;
+  }
   int result = stage_record(session, path, record);
   if (result == 0) {
     ++counts.staged;
     return;
   }
-  counts.records_missing = true;
-  print("Insert-Error Kvx999Tmp! ErrNr: %d", result);
-  print("User: %s  String: %s", std::string(path).c_str(), from_database(record).c_str());
+  report_insert_error(counts, path, record, result);
+}
+
+void send_staged(Session& session, BuildCounts& counts) {
+  if (session.group().records.empty()) return;
+  const std::string& path = session.group().path;
+  counts.staged += send_group(session, [&](const PendingRecord& record, int result) {
+    report_insert_error(counts, path, record.text, result);
+  });
 }
 
 void print_summary(const BuildCounts& counts) {

@@ -29,9 +29,13 @@ bool is_blank(const std::string& record, const records::Field& field);
 /// Blanks `record` from the first position of `field` to its end.
 void blank_from(std::string& record, const records::Field& field);
 
-/// Stages `record`; counts it when stored, else prints the insert error and marks records missing.
+/// Stages `record`, or with groups collects it and sends the group when it is full; counts each
+/// record stored, else prints the insert error and marks records missing.
 void stage_or_report(Session& session, std::string_view path, std::string_view record,
                      BuildCounts& counts);
+
+/// Sends the records collected so far, counting them as stage_or_report does.
+void send_staged(Session& session, BuildCounts& counts);
 
 /// Prints the summary line of one builder call.
 void print_summary(const BuildCounts& counts);

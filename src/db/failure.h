@@ -18,6 +18,7 @@ struct Purpose {
   bool repeated_question = false;
   /// An insert, which a timed-out attempt may already have done: a timeout is not tried again.
   bool inserts = false;
+  bool staging = false;  ///< sent on the staging connection (the clear, inserts, read-back)
 };
 
 /// Attempts in all for a statement that fails transiently.
@@ -39,11 +40,17 @@ std::string failure_line(std::string_view what, std::string_view badge, const Di
 std::string retry_line(std::string_view what, std::string_view badge, const Diagnostics& diag,
                        int next_attempt);
 
-/// Where a fault can be made to happen: the execution of a statement or the fetch of a row.
-enum class FaultPoint { Execute, Fetch };
+/// Where a fault can be made to happen: the execution of a statement, the fetch of a row, the
+/// commit of a burst of staged records; a commit that took effect; or what the driver answers
+/// for its cursors on commit.
+enum class FaultPoint { Execute, Fetch, Commit, Flushed, CursorCommitBehavior };
 
-/// A test seam: asked before each execution attempt and each fetch with its ordinal in the run
-/// (1-based, per point); returning true fails that call with the diagnostics it filled.
+/// A test seam: asked before each execution attempt, fetch and commit with its ordinal in the
+/// run (1-based, per point); returning true fails that call with the diagnostics it filled.
+/// Told with Flushed (its answer ignored) after every commit that took effect: each burst's,
+/// and without groups each staged record's under automatic commit.
+/// Asked with CursorCommitBehavior once per connection (ordinal 1 reading, 2 staging) after
+/// connecting; returning true makes `diag.native` the connection's SQL_CURSOR_COMMIT_BEHAVIOR.
 using FaultHook = std::function<bool(FaultPoint point, std::uint64_t ordinal, Diagnostics& diag)>;
 
 }  // namespace varnoklis

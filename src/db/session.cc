@@ -25,6 +25,7 @@ std::string quoted_literal(std::string_view value) {
 }
 
 const Purpose kStoreSetup{"Datenbank KvxCore anbinden"};
+const Purpose kStagingStoreSetup{.what = "Datenbank KvxCore anbinden", .staging = true};
 const Purpose kClientFile{"Mandantendatei anbinden"};
 
 // A schema name becomes a file name of the store; it must not lead out of the store's folder.
@@ -69,25 +70,71 @@ std::string describe_connect_failure(const Diagnostics& diagnostics, std::string
 
 int Session::connect(const std::string& data_source, const std::string& user,
                      const std::string& password) {
-  connection_.reset();
+  staging_.reset();
+  reading_.reset();
   environment_.reset();
   diagnostics_ = Diagnostics{};
   if (!SQL_SUCCEEDED(environment_.allocate(SQL_NULL_HANDLE))) return -1;
   SQLSetEnvAttr(environment_.get(), SQL_ATTR_ODBC_VERSION,
                 reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), SQL_IS_INTEGER);
-  if (!SQL_SUCCEEDED(connection_.allocate(environment_.get()))) return -1;
+  if (open_link(reading_, false, data_source, user, password) != 0) return -1;
+  if (commit_group_ <= 1) return 0;
+  return open_link(staging_, true, data_source, user, password);
+}
+
+int Session::open_link(Link& link, bool staging, const std::string& data_source,
+                       const std::string& user, const std::string& password) {
+  if (!SQL_SUCCEEDED(link.handle.allocate(environment_.get()))) return -1;
   SQLRETURN rc = SQLConnect(
-      connection_.get(), reinterpret_cast<SQLCHAR*>(const_cast<char*>(data_source.c_str())),
+      link.handle.get(), reinterpret_cast<SQLCHAR*>(const_cast<char*>(data_source.c_str())),
       SQL_NTS, reinterpret_cast<SQLCHAR*>(const_cast<char*>(user.c_str())), SQL_NTS,
       reinterpret_cast<SQLCHAR*>(const_cast<char*>(password.c_str())), SQL_NTS);
-  if (check(rc, SQL_HANDLE_DBC, connection_.get(), &diagnostics_) != Outcome::Ok) return -1;
-  connection_.mark_connected();
+  if (check(rc, SQL_HANDLE_DBC, link.handle.get(), &diagnostics_) != Outcome::Ok) return -1;
+  link.handle.mark_connected();
 
   char dbms[64] = {};
   SQLSMALLINT length = 0;
-  SQLGetInfo(connection_.get(), SQL_DBMS_NAME, dbms, sizeof dbms, &length);
+  SQLGetInfo(link.handle.get(), SQL_DBMS_NAME, dbms, sizeof dbms, &length);
   dialect_ = std::strstr(dbms, "SQLite") != nullptr ? Dialect::Sqlite : Dialect::SqlServer;
-  return dialect_ == Dialect::Sqlite ? attach_store() : 0;
+  SQLUSMALLINT behavior = SQL_CB_PRESERVE;
+  SQLGetInfo(link.handle.get(), SQL_CURSOR_COMMIT_BEHAVIOR, &behavior, sizeof behavior, nullptr);
+  Diagnostics answer;
+  if (fault_hook_ && fault_hook_(FaultPoint::CursorCommitBehavior, staging ? 2 : 1, answer)) {
+    behavior = static_cast<SQLUSMALLINT>(answer.native);
+  }
+  link.closes_cursors = behavior != SQL_CB_PRESERVE;
+  return dialect_ == Dialect::Sqlite ? attach_store(staging) : 0;
+}
+
+bool Session::set_autocommit(bool on) {
+  SQLRETURN rc = SQLSetConnectAttr(connection(true), SQL_ATTR_AUTOCOMMIT,
+                                   reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(
+                                       on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF)),
+                                   SQL_IS_UINTEGER);
+  return check(rc, SQL_HANDLE_DBC, connection(true), &diagnostics_) == Outcome::Ok;
+}
+
+bool Session::begin_burst() {
+  return set_autocommit(false);
+}
+
+// A failed commit may leave the transaction open (the embedded store does): the caller ends it
+// with a rollback. Either end may close the connection's cursors, so both are counted.
+bool Session::end_burst(SQLSMALLINT completion) {
+  if (completion == SQL_COMMIT) {
+    ++commits_;
+    if (fault_hook_ && fault_hook_(FaultPoint::Commit, commits_, diagnostics_)) return false;
+  }
+  SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, connection(true), completion);
+  ++staging_.ends;
+  if (check(rc, SQL_HANDLE_DBC, connection(true), &diagnostics_) != Outcome::Ok) return false;
+  if (completion == SQL_COMMIT) count_flush();
+  return set_autocommit(true);
+}
+
+void Session::count_flush() {
+  Diagnostics ignored;
+  if (fault_hook_) fault_hook_(FaultPoint::Flushed, ++flushes_, ignored);
 }
 
 bool Session::count_statement(Diagnostics& diag) {
@@ -109,18 +156,19 @@ void Session::report_retry(std::string_view what, const Diagnostics& diag, int n
   print("%s", retry_line(what, from_database(badge_), diag, next_attempt).c_str());
 }
 
-int Session::run(std::string_view what, const std::string& text) {
-  Statement statement(*this, {what});
+int Session::run(Purpose purpose, const std::string& text) {
+  Statement statement(*this, purpose);
   if (!statement.allocated()) return -1;
   return statement.execute(text) == Outcome::Error ? error_code(diagnostics_) : 0;
 }
 
 // The data source opens the central file; the statements name it as schema KvxCore, so it is
 // attached under that name as well. Its folder holds the client files.
-int Session::attach_store() {
+int Session::attach_store(bool staging) {
+  const Purpose& setup = staging ? kStagingStoreSetup : kStoreSetup;
   std::string file;
   {
-    Statement statement(*this, kStoreSetup);
+    Statement statement(*this, setup);
     if (statement.query_one("SELECT file FROM pragma_database_list WHERE name = 'main'",
                             {text_column(1000)}, ExecError::NativeNumber) != 0) {
       return -1;
@@ -129,37 +177,33 @@ int Session::attach_store() {
   }
   if (file.empty()) return -1;
   store_folder_ = std::filesystem::path(file).parent_path();
-  if (run(kStoreSetup.what, "ATTACH DATABASE " + quoted_literal(file) + " AS KvxCore") != 0)
-    return -1;
+  if (run(setup, "ATTACH DATABASE " + quoted_literal(file) + " AS KvxCore") != 0) return -1;
   // An attached file starts with SQLite's own synchronous setting, not the one the data source
   // gave the main file; the staging rows are written through this attachment.
   std::int32_t synchronous = 2;
   {
-    Statement statement(*this, kStoreSetup);
+    Statement statement(*this, setup);
     if (statement.query_one("PRAGMA main.synchronous", {long_column()}, ExecError::NativeNumber) ==
         0) {
       synchronous = statement.integer(1);
     }
   }
-  return run(kStoreSetup.what, "PRAGMA KvxCore.synchronous = " + std::to_string(synchronous)) == 0
-             ? 0
-             : -1;
+  return run(setup, "PRAGMA KvxCore.synchronous = " + std::to_string(synchronous)) == 0 ? 0 : -1;
 }
 
 int Session::switch_schema(std::string_view name) {
   schema_ = std::string(name);
   if (dialect_ != Dialect::Sqlite) return 0;
   if (!attached_client_.empty()) {
-    if (run(kClientFile.what, "DETACH DATABASE " + quoted_identifier(attached_client_)) != 0)
-      return -2;
+    if (run(kClientFile, "DETACH DATABASE " + quoted_identifier(attached_client_)) != 0) return -2;
     attached_client_.clear();
   }
   if (!usable_as_file_name(schema_)) return -1;
   std::filesystem::path file = store_folder_ / (schema_ + ".db");
   std::error_code error;
   if (!std::filesystem::is_regular_file(file, error)) return -1;
-  if (run(kClientFile.what, "ATTACH DATABASE " + quoted_literal(file.string()) + " AS " +
-                                quoted_identifier(schema_)) != 0) {
+  if (run(kClientFile, "ATTACH DATABASE " + quoted_literal(file.string()) + " AS " +
+                           quoted_identifier(schema_)) != 0) {
     return -2;
   }
   attached_client_ = schema_;

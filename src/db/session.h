@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "db/answer_memory.h"
 #include "db/failure.h"
@@ -15,15 +16,55 @@ namespace varnoklis {
 /// Capacity of the current client schema name.
 inline constexpr std::size_t kSchemaCapacity = 20;
 
-/// The one database session of a run: connection, dialect, current client schema, diagnostics.
+/// Largest number of staged records collected for one burst.
+inline constexpr std::size_t kLargestCommitGroup = 1000;
+
+/// A record built but not yet sent, with the badge it was built for.
+struct PendingRecord {
+  std::string text;
+  std::string badge;
+};
+
+/// The staged records of one download-file path collected for the next burst.
+struct StagingGroup {
+  std::string path;
+  std::vector<PendingRecord> records;
+};
+
+/// The database session of a run: the reading connection, and with groups the staging
+/// connection, the dialect, current client schema, diagnostics. Both connections stay open as
+/// long as the object lives, so that one session can serve several runs one after the other.
 class Session {
  public:
   Session() = default;
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 
-  /// Connects to the data source; 0 when connected, -1 otherwise (diagnostics filled).
+  /// Connects to the data source, twice when records are committed in groups; 0 when connected,
+  /// -1 otherwise (diagnostics filled).
   int connect(const std::string& data_source, const std::string& user, const std::string& password);
+
+  /// Records per burst (1 to 1000); 1, the default, sends each record at once under automatic
+  /// commit on the one connection. Set before connecting.
+  void set_commit_group(std::size_t records) { commit_group_ = records; }
+  /// Records per burst.
+  std::size_t commit_group() const { return commit_group_; }
+  /// The records collected for the next burst.
+  StagingGroup& group() { return group_; }
+  /// Starts a burst on the staging connection: automatic commit off. false when refused
+  /// (diagnostics filled).
+  bool begin_burst();
+  /// Ends the burst with SQL_COMMIT or SQL_ROLLBACK and turns automatic commit on again;
+  /// false when that failed (diagnostics filled).
+  bool end_burst(SQLSMALLINT completion);
+  /// Tells the test seam that a commit took effect.
+  void count_flush();
+  /// Number of commits of bursts tried so far (every attempt counts).
+  std::uint64_t commits() const { return commits_; }
+  /// Number of transactions ended on the reading (`staging` false) or the staging connection.
+  std::uint64_t transaction_ends(bool staging) const { return link(staging).ends; }
+  /// Whether the driver closes that connection's cursors when a transaction ends there.
+  bool cursors_close_on_commit(bool staging) const { return link(staging).closes_cursors; }
 
   /// Makes `name` the current client schema; with the embedded store it also attaches the
   /// schema's file. Returns 0, -1 when the embedded store has no file for the schema, or -2 when
@@ -36,8 +77,9 @@ class Session {
   Dialect dialect() const { return dialect_; }
   /// The first diagnostic record of the last failed execution.
   Diagnostics& diagnostics() { return diagnostics_; }
-  /// The connection handle; SQL_NULL_HANDLE before connecting.
-  SQLHANDLE connection() const { return connection_.get(); }
+  /// The reading connection (`staging` false) or the one the staging statements use, which is
+  /// the reading one without groups; SQL_NULL_HANDLE before connecting.
+  SQLHANDLE connection(bool staging = false) const { return link(staging).handle.get(); }
   /// The folder of the embedded store (empty with SQL Server).
   const std::filesystem::path& store_folder() const { return store_folder_; }
 
@@ -65,6 +107,8 @@ class Session {
 
   /// Names the badge whose statements run now, for failure reports.
   void set_badge(std::string_view badge) { badge_.assign(badge); }
+  /// The badge whose statements run now; empty between badges.
+  const std::string& badge() const { return badge_; }
   /// No badge is being handled any longer.
   void clear_badge() { badge_.clear(); }
   /// Reports a failed statement once and counts it.
@@ -75,11 +119,32 @@ class Session {
   std::uint64_t failures() const { return failures_; }
 
  private:
-  int attach_store();
-  int run(std::string_view what, const std::string& text);
+  struct Link {
+    ConnectionHandle handle;
+    bool closes_cursors = false;  // the driver closes this connection's cursors on commit
+    std::uint64_t ends = 0;
+    void reset() {
+      handle.reset();
+      closes_cursors = false;
+      ends = 0;
+    }
+  };
+
+  const Link& link(bool staging) const { return staging && staging_.handle ? staging_ : reading_; }
+
+  int open_link(Link& link, bool staging, const std::string& data_source, const std::string& user,
+                const std::string& password);
+  int attach_store(bool staging);
+  int run(Purpose purpose, const std::string& text);
+  bool set_autocommit(bool on);
 
   EnvHandle environment_;
-  ConnectionHandle connection_;
+  Link reading_;
+  Link staging_;
+  std::size_t commit_group_ = 1;
+  StagingGroup group_;
+  std::uint64_t commits_ = 0;
+  std::uint64_t flushes_ = 0;
   Dialect dialect_ = Dialect::SqlServer;
   std::string schema_;
   std::string attached_client_;

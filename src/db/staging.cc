@@ -1,5 +1,8 @@
 #include "db/staging.h"
 
+#include <thread>
+#include <vector>
+
 namespace varnoklis {
 
 const SqlText kClearStagingSql = {" DELETE FROM  KvxCore.Kvx999Tmp    WHERE TmpUsr = '%s' ", {}};
@@ -10,11 +13,110 @@ const SqlText kReadBackSql = {
 
 namespace {
 
-const Purpose kClearing{"Tab. Kvx999Tmp loeschen"};
-const Purpose kStaging{.what = "Tab. Kvx999Tmp einfuegen", .inserts = true};
-const Purpose kReadingBack{"Tab. Kvx999Tmp lesen"};
+const Purpose kClearing{.what = "Tab. Kvx999Tmp loeschen", .staging = true};
+const Purpose kStaging{.what = "Tab. Kvx999Tmp einfuegen", .inserts = true, .staging = true};
+const Purpose kCommitting{.what = "Tab. Kvx999Tmp festschreiben", .staging = true};
+const Purpose kReadingBack{.what = "Tab. Kvx999Tmp lesen", .staging = true};
+
+// One record's insert in a burst: its result code, and the diagnostics still to be reported.
+struct Sent {
+  int result = 0;
+  bool report = false;
+  Diagnostics diag;
+};
+
+// What ended a burst that stored nothing: the failed statement, its badge, its diagnostics.
+struct BurstFailure {
+  bool happened = false;
+  std::string_view what;
+  std::string badge;
+  Diagnostics diag;
+};
+
+enum class Attempt { Committed, RolledBack, Failed };
+
+// Only a failure after which the database has undone the whole transaction may be sent again;
+// a timed-out insert may have taken effect.
+bool undone(const Diagnostics& diag, Dialect dialect) {
+  return transient(diag, dialect) && diag.state != "HYT00";
+}
+
+void roll_back(Session& session) {
+  Diagnostics kept = session.diagnostics();
+  session.end_burst(SQL_ROLLBACK);
+  session.diagnostics() = kept;
+}
+
+Attempt send_burst(Session& session, std::vector<Sent>& sent, BurstFailure& failure) {
+  const StagingGroup& group = session.group();
+  if (!session.begin_burst()) {
+    failure = {true, kCommitting.what, {}, session.diagnostics()};
+    roll_back(session);
+    return Attempt::Failed;
+  }
+  for (std::size_t i = 0; i < group.records.size(); ++i) {
+    const PendingRecord& record = group.records[i];
+    session.set_badge(record.badge);
+    Statement statement(session, kStaging);
+    if (!statement.allocated()) {
+      sent[i] = Sent{-1, false, {}};
+      continue;
+    }
+    if (statement.try_once(fill(kStageRecordSql, session.dialect(), {group.path, record.text})) !=
+        Outcome::Error) {
+      continue;
+    }
+    const Diagnostics& diag = session.diagnostics();
+    if (undone(diag, session.dialect())) {
+      failure = {true, kStaging.what, record.badge, diag};
+      roll_back(session);
+      return Attempt::RolledBack;
+    }
+    sent[i] = Sent{error_code(diag), true, diag};
+  }
+  if (session.end_burst(SQL_COMMIT)) return Attempt::Committed;
+  failure = {true, kCommitting.what, {}, session.diagnostics()};
+  roll_back(session);
+  return undone(failure.diag, session.dialect()) ? Attempt::RolledBack : Attempt::Failed;
+}
 
 }  // namespace
+
+int send_group(Session& session, const FailedRecord& on_failed) {
+  StagingGroup& group = session.group();
+  const std::string badge = session.badge();
+  std::vector<Sent> sent;
+  BurstFailure failure;
+  for (int attempt = 1;; ++attempt) {
+    sent.assign(group.records.size(), Sent{});
+    failure = BurstFailure{};
+    if (send_burst(session, sent, failure) != Attempt::RolledBack ||
+        attempt == kStatementAttempts) {
+      break;
+    }
+    session.set_badge(failure.badge);
+    session.report_retry(failure.what, failure.diag, attempt + 1);
+    std::this_thread::sleep_for(retry_pause(attempt + 1));
+  }
+  if (failure.happened) {
+    session.set_badge(failure.badge);
+    session.report_failure(failure.what, failure.diag);
+  }
+  int stored = 0;
+  for (std::size_t i = 0; i < group.records.size(); ++i) {
+    const PendingRecord& record = group.records[i];
+    if (!failure.happened && sent[i].result == 0) {
+      ++stored;
+      continue;
+    }
+    session.set_badge(record.badge);
+    if (sent[i].report) session.report_failure(kStaging.what, sent[i].diag);
+    on_failed(record, sent[i].result != 0 ? sent[i].result : error_code(failure.diag));
+  }
+  session.set_badge(badge);
+  group.records.clear();
+  return stored;
+}
 
 int clear_staging(Session& session, std::string_view path) {
   Statement statement(session, kClearing);
@@ -27,7 +129,9 @@ int stage_record(Session& session, std::string_view path, std::string_view recor
   Statement statement(session, kStaging);
   if (!statement.allocated()) return -1;
   Outcome outcome = statement.execute(fill(kStageRecordSql, session.dialect(), {path, record}));
-  return outcome == Outcome::Error ? error_code(session.diagnostics()) : 0;
+  if (outcome == Outcome::Error) return error_code(session.diagnostics());
+  session.count_flush();
+  return 0;
 }
 
 // The pages follow the order of the whole read-back; the row id breaks ties between equal

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -32,6 +33,18 @@ int clear_staging(Session& session, std::string_view path);
 
 /// Stages one record under `path`: 0, or non-zero (native error number or -1) when not stored.
 int stage_record(Session& session, std::string_view path, std::string_view record);
+
+/// Called for each record of a burst that was not stored, with its result code (native error
+/// number or -1), in the group's order.
+using FailedRecord = std::function<void(const PendingRecord& record, int result)>;
+
+/// Sends the session's collected group as one burst on the staging connection: automatic commit
+/// off, the inserts, a commit; then empties the group. A burst that the database rolled back (a
+/// deadlock victim, the store locked) is ended with a rollback and sent again whole, within the
+/// attempts of a statement. A failed insert names its record; a burst that could not be
+/// committed names every record. Failures are reported with the badge each record was built for.
+/// Returns the number of records stored.
+int send_group(Session& session, const FailedRecord& on_failed);
 
 /// The read-back of the staged records of one path, sorted by their text. On the embedded store
 /// it reads in pages, because the SQLite driver holds a cursor's whole result in memory.

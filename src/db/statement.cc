@@ -22,14 +22,13 @@ Statement::~Statement() {
 
 bool Statement::allocate() {
   deferred_ = false;
-  if (SQL_SUCCEEDED(handle_.allocate(session_.connection()))) {
+  SQLHANDLE connection = session_.connection(purpose_.staging);
+  if (SQL_SUCCEEDED(handle_.allocate(connection))) {
     if (cursor_attributes_) apply_cursor_attributes();
     return true;
   }
   Diagnostics diag;
-  if (session_.connection() != SQL_NULL_HANDLE) {
-    read_diagnostics(SQL_HANDLE_DBC, session_.connection(), diag);
-  }
+  if (connection != SQL_NULL_HANDLE) read_diagnostics(SQL_HANDLE_DBC, connection, diag);
   session_.report_failure(purpose_.what, diag);
   return false;
 }
@@ -83,6 +82,7 @@ Outcome Statement::send(const std::string& text) {
 
 Outcome Statement::execute_once(const std::string& text) {
   Diagnostics& diag = session_.diagnostics();
+  ends_seen_ = session_.transaction_ends(purpose_.staging);
   if (session_.count_statement(diag)) return Outcome::Error;
   SQLRETURN rc = SQLExecDirect(
       handle_.get(), reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.c_str())), SQL_NTS);
@@ -137,6 +137,11 @@ Outcome Statement::fetch() {
   Diagnostics& diag = session_.diagnostics();
   if (session_.count_fetch(diag)) {
     last_fetch_ = SQL_ERROR;
+  } else if (closed_by_commit()) {
+    // The driver closed the cursor when a transaction ended on its connection; whatever a
+    // fetch would answer now must not pass for the end of the rows.
+    last_fetch_ = SQL_ERROR;
+    diag = Diagnostics{"24000", "cursor closed by a commit on its connection", 0};
   } else {
     last_fetch_ = SQLFetch(handle_.get());
     if (last_fetch_ == SQL_ERROR || last_fetch_ == SQL_INVALID_HANDLE) {
@@ -147,6 +152,15 @@ Outcome Statement::fetch() {
   if (outcome == Outcome::Error) session_.report_failure(purpose_.what, diag);
   if (recording_) record(outcome);
   return outcome;
+}
+
+bool Statement::closed_by_commit() const {
+  return session_.cursors_close_on_commit(purpose_.staging) &&
+         session_.transaction_ends(purpose_.staging) != ends_seen_;
+}
+
+Outcome Statement::try_once(const std::string& text) {
+  return execute_once(text);
 }
 
 Outcome Statement::fetch_remembered() {

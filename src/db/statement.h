@@ -39,6 +39,9 @@ class Statement {
   /// Executes `text` directly, up to three attempts when it fails transiently; on an error the
   /// session's diagnostics are filled and the failure is reported.
   Outcome execute(const std::string& text);
+  /// Executes `text` once: no second attempt, nothing reported; on an error the session's
+  /// diagnostics are filled.
+  Outcome try_once(const std::string& text);
   /// Binds the result columns 1 to n; false when they do not fit the statement's buffer.
   bool bind(std::initializer_list<Column> columns);
   /// Fetches the next row into the bound columns; a failure is reported.
@@ -77,6 +80,7 @@ class Statement {
   Outcome send(const std::string& text);
   Outcome execute_once(const std::string& text);
   Outcome fetch_remembered();
+  bool closed_by_commit() const;
   void record(Outcome outcome);
   void finish_recording();
 
@@ -90,6 +94,7 @@ class Statement {
   bool deferred_ = false;
   bool cursor_attributes_ = false;
   bool broken_ = false;
+  std::uint64_t ends_seen_ = 0;  // transactions ended on the connection when last executed
   // A remembered answer being replayed, or the text whose answer is being recorded.
   const AnswerMemory::Entry* replay_ = nullptr;
   std::size_t replay_row_ = 0;

@@ -10,6 +10,7 @@
 
 #include "base/output.h"
 #include "builders/builder.h"
+#include "builders/record.h"
 #include "config/config_file.h"
 #include "db/schemas.h"
 #include "db/session.h"
@@ -136,6 +137,26 @@ bool read_credentials(Credentials& credentials) {
   return true;
 }
 
+// Staged records are committed in groups of VARNOKLIS_COMMIT_GROUP (1 to 1000; unset or empty:
+// 1000); 1 sends each record at once under automatic commit on the one connection.
+bool read_commit_group(std::size_t& records) {
+  const char* setting = std::getenv("VARNOKLIS_COMMIT_GROUP");
+  records = kLargestCommitGroup;
+  if (setting == nullptr || *setting == '\0') return true;
+  std::string_view text = setting;
+  records = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9' || records > kLargestCommitGroup) {
+      records = 0;
+      break;
+    }
+    records = records * 10 + static_cast<std::size_t>(c - '0');
+  }
+  if (records >= 1 && records <= kLargestCommitGroup) return true;
+  print("VARNOKLIS_COMMIT_GROUP ungueltig (1 bis %zu): %s\n", kLargestCommitGroup, setting);
+  return false;
+}
+
 struct RunState {
   Session session;
   Parameters parameters;
@@ -219,6 +240,9 @@ int check_terminal(RunState& state) {
 }
 
 int write_file(RunState& state) {
+  BuildCounts unsent;
+  send_staged(state.session, unsent);
+  if (unsent.records_missing) state.records_missing = true;
   DownloadFormat format;
   format.new_file = state.parameters.new_file;
   format.record_length = state.visited > 0 ? state.builder->record_length : 0;
@@ -251,10 +275,11 @@ struct StatementReport {
       counts->remembered = session.remembered();
     }
     if (std::getenv("VARNOKLIS_STATS") != nullptr) {
-      std::fprintf(stderr, "statements: %llu\nremembered: %llu\nfetches: %llu\n",
+      std::fprintf(stderr, "statements: %llu\nremembered: %llu\nfetches: %llu\ncommits: %llu\n",
                    static_cast<unsigned long long>(session.statements_sent()),
                    static_cast<unsigned long long>(session.remembered()),
-                   static_cast<unsigned long long>(session.fetches()));
+                   static_cast<unsigned long long>(session.fetches()),
+                   static_cast<unsigned long long>(session.commits()));
     }
   }
 };
@@ -275,6 +300,9 @@ int run(int argc, const char* const* argv, FaultHook fault_hook, RunCounts* coun
   if (!read_parameters(argv, state.parameters) || !read_lock_settings(lock_settings)) {
     return kExitUsage;
   }
+  std::size_t commit_group = 1;
+  if (!read_commit_group(commit_group)) return kExitUsage;
+  state.session.set_commit_group(commit_group);
   state.builder = find_builder(state.parameters.keyword);
   // An interrupted write is mended before anything else can fail, also when the connect does.
   PathLock lock;

@@ -41,6 +41,7 @@ class FailureSweep : public ::testing::TestWithParam<std::tuple<const char*, boo
     clean_file_ = read_file(path_);
     statements_ = stat(stats_, "statements");
     fetches_ = stat(stats_, "fetches");
+    commits_ = stat(stats_, "commits");
     ASSERT_GT(statements_, 10u);
   }
 
@@ -60,12 +61,14 @@ class FailureSweep : public ::testing::TestWithParam<std::tuple<const char*, boo
   std::string clean_file_;
   std::uint64_t statements_ = 0;
   std::uint64_t fetches_ = 0;
+  std::uint64_t commits_ = 0;
 };
 
 TEST_P(FailureSweep, NoFailurePassesSilently) {
   int by_status[6] = {};
-  for (const char* point : {"execute", "fetch"}) {
-    std::uint64_t count = std::string(point) == "execute" ? statements_ : fetches_;
+  for (const char* point : {"execute", "fetch", "commit"}) {
+    const std::string name = point;
+    std::uint64_t count = name == "execute" ? statements_ : name == "fetch" ? fetches_ : commits_;
     for (std::uint64_t k = 1; k <= count; ++k) {
       std::string fault = std::string(point) + ":" + std::to_string(k) + ":" + kHardFailure;
       auto r = run(fault);
@@ -89,8 +92,8 @@ TEST_P(FailureSweep, NoFailurePassesSilently) {
 }
 
 // A deadlock victim or a timeout that clears within three attempts leaves the run complete; one
-// that outlasts them is a failure like any other. A timed-out insert may have been done, so it is
-// reported at once and never sent again.
+// that outlasts them is a failure like any other. An insert or a burst's commit that timed out
+// may have taken effect: it is reported at once and never sent again.
 TEST_P(FailureSweep, TransientFailuresAreTriedAgain) {
   const std::string insert_failed = "DB-Fehler Tab. Kvx999Tmp einfuegen!";
   std::uint64_t insert = statements_;
@@ -99,18 +102,28 @@ TEST_P(FailureSweep, TransientFailuresAreTriedAgain) {
              std::string::npos) {
     --insert;
   }
-  for (std::uint64_t k : {std::uint64_t{1}, statements_ / 2, statements_, insert}) {
+  const std::string insert_point = "execute:" + std::to_string(insert);
+  const std::string points[] = {"execute:1", "execute:" + std::to_string(statements_ / 2),
+                                "execute:" + std::to_string(statements_), "commit:1",
+                                insert_point};
+  for (const std::string& point : points) {
     for (const char* state : {"40001:1205", "HYT00:0"}) {
       for (int times : {1, 2, 3}) {
-        std::string fault =
-            "execute:" + std::to_string(k) + ":" + state + ":" + std::to_string(times);
+        std::string fault = point + ":" + state + ":" + std::to_string(times);
         auto r = run(fault);
         SCOPED_TRACE(fault + "\n" + r.output);
         // A repeated fault reaches the statements after the insert, which are retried.
-        if (k == insert && std::string(state) == "HYT00:0") {
+        if (point == insert_point && std::string(state) == "HYT00:0") {
           if (times > 1) continue;
           EXPECT_EQ(r.output.find(" - Versuch "), std::string::npos);
           EXPECT_NE(r.output.find(insert_failed), std::string::npos);
+          EXPECT_EQ(r.status, kExitRecordsMissing);
+          continue;
+        }
+        if (std::string(state) == "HYT00:0" &&
+            (r.output.find("Kvx999Tmp einfuegen! ") != std::string::npos ||
+             r.output.find("Kvx999Tmp festschreiben! ") != std::string::npos)) {
+          EXPECT_EQ(r.output.find(" - Versuch 2 von 3\n"), std::string::npos);
           EXPECT_EQ(r.status, kExitRecordsMissing);
           continue;
         }
