@@ -106,11 +106,15 @@ TEST(Memory, AnswersOfYesterdayAreAskedAgainAfterMidnight) {
   Workplace work(store);
   setenv("LD_PRELOAD", VARNOKLIS_BINARY_DIR "/libvarnoklis-midnight.so", 1);
   setenv("VARNOKLIS_MIDNIGHT_AFTER", "3", 1);
+  // The clock counts inserts as they are sent: one record at a time.
+  setenv("VARNOKLIS_COMMIT_GROUP", "1", 1);
   const std::string asan = std::getenv("ASAN_OPTIONS") ? std::getenv("ASAN_OPTIONS") : "";
   setenv("ASAN_OPTIONS", (asan + ":verify_asan_link_order=0").c_str(), 1);
   Outputs on = run_all(work, {{"QZDNL31P", "T01"}}, true);
   Outputs off = run_all(work, {{"QZDNL31P", "T01"}}, false);
-  for (const char* name : {"LD_PRELOAD", "VARNOKLIS_MIDNIGHT_AFTER"}) unsetenv(name);
+  for (const char* name : {"LD_PRELOAD", "VARNOKLIS_MIDNIGHT_AFTER", "VARNOKLIS_COMMIT_GROUP"}) {
+    unsetenv(name);
+  }
   setenv("ASAN_OPTIONS", asan.c_str(), 1);
   EXPECT_EQ(on.text, off.text);
   EXPECT_EQ(on.files, off.files);
