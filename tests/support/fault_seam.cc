@@ -2,6 +2,7 @@
 
 #include <sqlext.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -71,6 +72,33 @@ struct TextRecord {
   }
 };
 
+// What the simulated pauses really took, written to VARNOKLIS_SEAM_TIMES when the last session
+// lets the seam go: round trips (those of staging inserts apart, as they are sent in bursts) and
+// flushes, each as a count and seconds.
+struct PauseTimes {
+  std::string file;
+  std::atomic<std::int64_t> counts[3] = {0, 0, 0};
+  std::atomic<std::int64_t> nanoseconds[3] = {0, 0, 0};
+  void pause(int kind, std::chrono::microseconds length) {
+    auto start = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(length);
+    ++counts[kind];
+    nanoseconds[kind] += std::chrono::duration_cast<std::chrono::nanoseconds>(
+                             std::chrono::steady_clock::now() - start)
+                             .count();
+  }
+  ~PauseTimes() {
+    std::FILE* out = file.empty() ? nullptr : std::fopen(file.c_str(), "a");
+    if (out == nullptr) return;
+    const char* names[] = {"roundtrips", "insert_roundtrips", "flushes"};
+    for (int i = 0; i < 3; ++i) {
+      std::fprintf(out, "%s %lld %.6f\n", names[i], static_cast<long long>(counts[i].load()),
+                   static_cast<double>(nanoseconds[i].load()) / 1e9);
+    }
+    std::fclose(out);
+  }
+};
+
 }  // namespace
 
 FaultHook seam_from_environment() {
@@ -83,16 +111,19 @@ FaultHook seam_from_environment() {
     texts->file = std::fopen(file, "a");
     if (texts->file == nullptr) texts.reset();
   }
-  return [fault, flush, round_trip, texts](FaultPoint point, std::uint64_t ordinal,
-                                           Diagnostics& diag) {
+  auto times = std::make_shared<PauseTimes>();
+  if (const char* file = std::getenv("VARNOKLIS_SEAM_TIMES"); file != nullptr) times->file = file;
+  return [fault, flush, round_trip, texts, times](FaultPoint point, std::uint64_t ordinal,
+                                                  Diagnostics& diag) {
     if (point == FaultPoint::CursorCommitBehavior) {
       diag.native = SQL_CB_CLOSE;
       return true;
     }
-    if (point == FaultPoint::Flushed && flush.count() > 0) std::this_thread::sleep_for(flush);
+    if (point == FaultPoint::Flushed && flush.count() > 0) times->pause(2, flush);
     if (point == FaultPoint::Execute) {
       if (texts) texts->add(diag.message);
-      if (round_trip.count() > 0) std::this_thread::sleep_for(round_trip);
+      bool insert = diag.message.find("INSERT INTO KvxCore.Kvx999Tmp") != std::string::npos;
+      if (round_trip.count() > 0) times->pause(insert ? 1 : 0, round_trip);
     }
     if (!fault.set || point != fault.point || ordinal < fault.ordinal ||
         ordinal >= fault.ordinal + fault.times) {

@@ -11,7 +11,8 @@ namespace varnoklis::testing {
 /// that many consecutive calls. VARNOKLIS_COMMIT_PAUSE_US pauses every commit that took effect
 /// (without groups: every staged record), as a server's log flush would;
 /// VARNOKLIS_ROUNDTRIP_US pauses every statement sent, as a round trip to a server would.
-/// VARNOKLIS_RECORD_TEXTS=FILE appends every statement text sent to FILE, one a line. The hook
+/// VARNOKLIS_RECORD_TEXTS=FILE appends every statement text sent to FILE, one a line;
+/// VARNOKLIS_SEAM_TIMES=FILE appends what the pauses really took when the seam is let go. The hook
 /// may be called from several threads at once.
 FaultHook seam_from_environment();
 
