@@ -38,13 +38,13 @@ void load_demo(const TempStore& store) {
 // The batch in the working folder, standard error joined to standard output; `prefix` goes
 // before the program (an exec, a variable).
 std::string batch_command(const TempStore& store, const Workplace& work,
-                          const std::vector<std::string>& arguments,
-                          const std::string& prefix = "") {
+                          const std::vector<std::string>& arguments, const std::string& prefix = "",
+                          const std::string& program = "varnoklis-batch") {
   std::string command = "cd " + shell_quote(work.cwd().string()) +
                         " && export LC_ALL=C ODBCINI=" + shell_quote(store.odbc_ini().string()) +
                         " VARNOKLIS_STATE_DIR=" + shell_quote(work.state_dir().string()) +
                         " ODBCSYSINI=" + shell_quote(store.odbc_ini().parent_path().string()) +
-                        "; " + prefix + shell_quote(VARNOKLIS_BINARY_DIR "/varnoklis-batch");
+                        "; " + prefix + shell_quote(VARNOKLIS_BINARY_DIR "/" + program);
   for (const std::string& argument : arguments) command += " " + shell_quote(argument);
   return command + " 2>&1";
 }
@@ -137,6 +137,34 @@ TEST(Batch, JobsGiveWhatSingleRunsGive) {
   constexpr std::uint64_t kConnectStatements = 8;
   EXPECT_LE(statements["3"], statements["1"] + 2 * kConnectStatements);
   EXPECT_LT(statements["1"], statements["single"]);
+}
+
+// A connection that fails with an 08 state is given up: the worker's next job connects anew and
+// fails at the same statement as a single run with that fault, logging what it prints.
+TEST(Batch, BrokenConnectionIsOpenedAgain) {
+  TempStore store;
+  load_demo(store);
+  Workplace work(store);
+  const std::string fault = "execute:14:08S01:0";
+  // Without memory, so that the fourteenth statement is the same in every job.
+  setenv("VARNOKLIS_NO_MEMORY", "1", 1);
+  std::string jobs, single;
+  for (const char* keyword : {"QZDNL17P", "QZDNL31P", "IDSTAMM"}) {
+    jobs += std::string(keyword) + " T01 " + work.file(keyword) + " 1\n";
+    single +=
+        work.run_faulty(fault, work.root() / "stats", {keyword, "T01", work.file(keyword), "1"})
+            .output;
+  }
+  write_file(work.cwd() / "jobs", jobs);
+  testing::run_command(batch_command(store, work, {"jobs"}, "VARNOKLIS_FAULT=" + fault + " ",
+                                     "varnoklis-batch-faulty"));
+  unsetenv("VARNOKLIS_NO_MEMORY");
+  std::string logs;
+  for (const char* log : {"L0001-QZDNL17P-T01", "L0002-QZDNL31P-T01", "L0003-IDSTAMM-T01"}) {
+    logs += read_file(work.cwd() / "varnoklis-logs" / (std::string(log) + ".log"));
+  }
+  EXPECT_EQ(logs, single);
+  EXPECT_NE(single.find("08S01"), std::string::npos);
 }
 
 // One bad line stops the batch before anything runs; every bad line is named.
