@@ -46,7 +46,7 @@ AnswerMemory::Shared AnswerMemory::find(const std::string& text, int day, bool m
   }
 }
 
-void AnswerMemory::keep(std::string text, Answer answer) {
+bool AnswerMemory::keep(std::string&& text, Answer&& answer) {
   std::size_t size = heap_bytes(text, answer);
   std::lock_guard lock(mutex_);
   asking_.erase(text);
@@ -55,7 +55,7 @@ void AnswerMemory::keep(std::string text, Answer answer) {
   std::size_t replaced = found == answers_.end() ? 0 : heap_bytes(found->first, *found->second);
   if (bytes_ - replaced + size > bound_) {
     full_ = true;
-    return;
+    return false;
   }
   bytes_ = bytes_ - replaced + size;
   auto shared = std::make_shared<const Answer>(std::move(answer));
@@ -64,6 +64,14 @@ void AnswerMemory::keep(std::string text, Answer answer) {
   } else {
     answers_.emplace(std::move(text), std::move(shared));
   }
+  return true;
+}
+
+void AnswerMemory::clear() {
+  std::lock_guard lock(mutex_);
+  answers_.clear();
+  bytes_ = 0;
+  full_ = false;
 }
 
 void AnswerMemory::release(const std::string& text) {

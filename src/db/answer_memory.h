@@ -81,9 +81,11 @@ class AnswerMemory {
   /// another caller is asking already: then it waits for that answer if `may_wait`, or else asks
   /// without a claim. A claim ends with `keep` or `release`.
   Shared find(const std::string& text, int day, bool may_wait, bool& claimed);
-  /// Remembers the complete answer to `text` (in place of an answer of an earlier day), if it
-  /// fits the bound, and ends the claim on it.
-  void keep(std::string text, Answer answer);
+  /// Remembers the complete answer to `text` (in place of an answer of an earlier day) and ends
+  /// the claim on it; false, leaving both arguments as they were, when it does not fit the bound.
+  bool keep(std::string&& text, Answer&& answer);
+  /// Forgets every answer.
+  void clear();
   /// Ends the claim on `text` without an answer; a waiting caller asks itself.
   void release(const std::string& text);
   /// Bytes the remembered answers take on the heap.

@@ -96,6 +96,7 @@ void Session::begin_run() {
   diagnostics_ = Diagnostics{};
   schema_.clear();
   badge_.clear();
+  own_memory_.clear();
 }
 
 void Session::end_run() {

@@ -108,6 +108,9 @@ class Session {
   AnswerMemory& memory() { return *memory_; }
   /// Answers repeated questions from `memory`, which other sessions may share, from now on.
   void share_memory(AnswerMemory& memory) { memory_ = &memory; }
+  /// With a shared memory, the session's own memory of the present run, which keeps the answers
+  /// the shared one has no room for; null otherwise.
+  AnswerMemory* run_memory() { return memory_ == &own_memory_ ? nullptr : &own_memory_; }
   /// Number of answers this session is asking for the memory now, not yet kept or released.
   int claims() const { return claims_; }
   /// Counts a claim on an answer taken (+1) or ended (-1).

@@ -25,9 +25,17 @@ void Statement::end_claim(bool keep) {
   claimed_ = false;
   session_.count_claim(-1);
   if (keep) {
-    session_.memory().keep(std::move(text_), std::move(answer_));
+    remember();
   } else {
     session_.memory().release(text_);
+  }
+}
+
+// A full shared memory leaves the answer to the run, as a single run would keep it.
+void Statement::remember() {
+  AnswerMemory* run_memory = session_.run_memory();
+  if (!session_.memory().keep(std::move(text_), std::move(answer_)) && run_memory != nullptr) {
+    run_memory->keep(std::move(text_), std::move(answer_));
   }
 }
 
@@ -63,7 +71,11 @@ Outcome Statement::execute(const std::string& text) {
   // A statement already asking another text for the memory never waits for a third asker.
   int day = answer_day(text);
   text_ = text;
-  replay_ = session_.memory().find(text, day, session_.claims() == 0, claimed_);
+  AnswerMemory* run_memory = session_.run_memory();
+  replay_ = run_memory != nullptr ? run_memory->find(text, day) : nullptr;
+  if (replay_ == nullptr) {
+    replay_ = session_.memory().find(text, day, session_.claims() == 0, claimed_);
+  }
   if (claimed_) session_.count_claim(1);
   if (replay_ != nullptr) {
     replay_row_ = 0;
@@ -194,7 +206,7 @@ void Statement::record(Outcome outcome) {
     if (claimed_) {
       end_claim(outcome == Outcome::NoData);
     } else if (outcome == Outcome::NoData) {
-      session_.memory().keep(std::move(text_), std::move(answer_));
+      remember();
     }
     return;
   }

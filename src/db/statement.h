@@ -84,6 +84,7 @@ class Statement {
   void record(Outcome outcome);
   void finish_recording();
   void end_claim(bool keep);
+  void remember();
 
   Session& session_;
   Purpose purpose_;

@@ -117,14 +117,15 @@ TEST(SharedMemory, WaitersTakeTheAnswerOrAskAgain) {
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_FALSE(returned);
-    answered ? memory.keep(text, answer) : memory.release(text);
+    answered ? static_cast<void>(memory.keep(std::string(text), Answer(answer)))
+             : memory.release(text);
     waiter.join();
     EXPECT_EQ(got != nullptr, answered);
     EXPECT_EQ(waiter_claimed, !answered);
   }
   AnswerMemory small(heap_bytes("Q1", answer));
-  small.keep("Q1", answer);
-  small.keep("Q3", answer);
+  EXPECT_TRUE(small.keep("Q1", Answer(answer)));
+  EXPECT_FALSE(small.keep("Q3", Answer(answer)));
   EXPECT_NE(small.find("Q1", 0), nullptr);
   EXPECT_EQ(small.find("Q3", 0), nullptr);
   EXPECT_TRUE(small.full());
