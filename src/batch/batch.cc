@@ -9,6 +9,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -19,6 +20,8 @@
 #include "batch/options.h"
 #include "batch/outcome.h"
 #include "batch/scheduler.h"
+#include "db/answer_memory.h"
+#include "db/session.h"
 
 namespace varnoklis::batch {
 
@@ -125,8 +128,19 @@ int run_jobs_of(const Options& options, const std::vector<Job>& jobs, FaultHook&
   install_stop_handlers();
   auto start = std::chrono::steady_clock::now();
   Progress progress(jobs);
+  // Every worker keeps its connections for all of its jobs; all of them share one memory of
+  // answers, dropped when the batch ends.
+  AnswerMemory memory(options.memory_mib << 20);
+  std::vector<std::unique_ptr<Session>> sessions;
+  for (int i = 0; i < options.workers; ++i) {
+    Session& session = *sessions.emplace_back(std::make_unique<Session>());
+    session.set_fault_hook(fault_hook);
+    session.share_memory(memory);
+  }
   SchedulerHooks hooks;
-  hooks.run = [&](const Job& job) { return run_job(job, options.logs, fault_hook); };
+  hooks.run = [&](const Job& job, std::size_t worker) {
+    return run_job(job, options.logs, *sessions[worker]);
+  };
   hooks.started = [&](std::size_t job) { progress.started(job); };
   hooks.ended = [&](std::size_t job, const Outcome& outcome) {
     progress.clear();

@@ -31,7 +31,7 @@ std::FILE* create_log(const std::string& path) {
 
 }  // namespace
 
-Outcome run_job(const Job& job, const std::string& logs, const FaultHook& fault_hook) {
+Outcome run_job(const Job& job, const std::string& logs, Session& session) {
   auto start = std::chrono::steady_clock::now();
   Outcome outcome;
   outcome.ran = true;
@@ -45,7 +45,8 @@ Outcome run_job(const Job& job, const std::string& logs, const FaultHook& fault_
     const char* argv[] = {"varnoklis",      job.keyword.c_str(), job.terminal.c_str(),
                           job.path.c_str(), job.mode.c_str(),    nullptr};
     set_thread_output(log);
-    outcome.status = run(5, argv, fault_hook, &outcome.counts);
+    outcome.status = varnoklis::run_job(5, argv, session, &outcome.counts);
+    session.end_run();
     set_thread_output(nullptr);
     if (std::fclose(log) != 0) {
       std::fprintf(stderr, "varnoklis-batch: cannot write the log %s: %s\n", log_path.c_str(),

@@ -14,10 +14,10 @@ class Queue {
   Queue(const std::vector<Job>& jobs, const SchedulerHooks& hooks)
       : jobs_(jobs), hooks_(hooks), outcomes_(jobs.size()), started_(jobs.size()) {}
 
-  void work() {
+  void work(std::size_t worker) {
     std::size_t job = 0;
     while (take(job)) {
-      Outcome outcome = hooks_.run(jobs_[job]);
+      Outcome outcome = hooks_.run(jobs_[job], worker);
       finish(job, outcome);
     }
   }
@@ -71,7 +71,9 @@ std::vector<Outcome> run_jobs(const std::vector<Job>& jobs, int workers,
                               const SchedulerHooks& hooks) {
   Queue queue(jobs, hooks);
   std::vector<std::thread> threads;
-  for (int i = 0; i < workers; ++i) threads.emplace_back([&queue] { queue.work(); });
+  for (int i = 0; i < workers; ++i) {
+    threads.emplace_back([&queue, i] { queue.work(static_cast<std::size_t>(i)); });
+  }
   for (std::thread& thread : threads) thread.join();
   return queue.outcomes();
 }

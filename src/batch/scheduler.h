@@ -9,10 +9,10 @@
 
 namespace varnoklis::batch {
 
-/// What the scheduler calls: `run` on a worker thread, `started` and `ended` one at a time (under
-/// the scheduler's lock), `stopping` before each job is taken.
+/// What the scheduler calls: `run` on a worker thread (numbered from 0), `started` and `ended` one
+/// at a time (under the scheduler's lock), `stopping` before each job is taken.
 struct SchedulerHooks {
-  std::function<Outcome(const Job&)> run;
+  std::function<Outcome(const Job&, std::size_t worker)> run;
   std::function<void(std::size_t job)> started;
   std::function<void(std::size_t job, const Outcome&)> ended;
   std::function<bool()> stopping;

@@ -68,8 +68,64 @@ std::string describe_connect_failure(const Diagnostics& diagnostics, std::string
   return "SQLSTATE: " + state + " ErrNr: " + std::to_string(diagnostics.native) + " Text: " + text;
 }
 
+namespace {
+
+std::string credentials_key(const std::string& data_source, const std::string& user,
+                            const std::string& password, std::size_t commit_group) {
+  std::string key = data_source;
+  for (const std::string* part : {&user, &password}) key.append(1, '\0').append(*part);
+  return key.append(1, '\0').append(commit_group <= 1 ? "1" : "n");
+}
+
+// A connection that the driver found gone answers with a state of class 08.
+bool connection_failed(const Diagnostics& diag) {
+  return diag.state.size() == 5 && diag.state.compare(0, 2, "08") == 0;
+}
+
+}  // namespace
+
+bool Session::connected_as(const std::string& data_source, const std::string& user,
+                           const std::string& password) const {
+  return !broken_ && reading_.handle && !connected_with_.empty() &&
+         connected_with_ == credentials_key(data_source, user, password, commit_group_);
+}
+
+void Session::begin_run() {
+  group_ = StagingGroup{};
+  commits_ = flushes_ = statements_sent_ = fetches_ = failures_ = remembered_ = 0;
+  diagnostics_ = Diagnostics{};
+  schema_.clear();
+  badge_.clear();
+  own_memory_.clear();
+}
+
+void Session::end_run() {
+  group_ = StagingGroup{};
+  if (!reading_.handle) return;
+  if (staging_.handle) {
+    SQLEndTran(SQL_HANDLE_DBC, staging_.handle.get(), SQL_ROLLBACK);
+    ++staging_.ends;
+    if (!set_autocommit(true)) broken_ = true;
+  }
+  if (!attached_client_.empty()) {
+    if (!quietly("DETACH DATABASE " + quoted_identifier(attached_client_))) broken_ = true;
+    attached_client_.clear();
+  }
+}
+
+bool Session::quietly(const std::string& text) {
+  StatementHandle statement;
+  if (!SQL_SUCCEEDED(statement.allocate(reading_.handle.get()))) return false;
+  SQLRETURN rc = SQLExecDirect(
+      statement.get(), reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.c_str())), SQL_NTS);
+  return SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA;
+}
+
 int Session::connect(const std::string& data_source, const std::string& user,
                      const std::string& password) {
+  connected_with_.clear();
+  broken_ = false;
+  attached_client_.clear();
   staging_.reset();
   reading_.reset();
   environment_.reset();
@@ -78,8 +134,9 @@ int Session::connect(const std::string& data_source, const std::string& user,
   SQLSetEnvAttr(environment_.get(), SQL_ATTR_ODBC_VERSION,
                 reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), SQL_IS_INTEGER);
   if (open_link(reading_, false, data_source, user, password) != 0) return -1;
-  if (commit_group_ <= 1) return 0;
-  return open_link(staging_, true, data_source, user, password);
+  if (commit_group_ > 1 && open_link(staging_, true, data_source, user, password) != 0) return -1;
+  connected_with_ = credentials_key(data_source, user, password, commit_group_);
+  return 0;
 }
 
 int Session::open_link(Link& link, bool staging, const std::string& data_source,
@@ -137,9 +194,14 @@ void Session::count_flush() {
   if (fault_hook_) fault_hook_(FaultPoint::Flushed, ++flushes_, ignored);
 }
 
-bool Session::count_statement(Diagnostics& diag) {
+bool Session::count_statement(Diagnostics& diag, std::string_view text) {
   ++statements_sent_;
-  return fault_hook_ && fault_hook_(FaultPoint::Execute, statements_sent_, diag);
+  if (!fault_hook_) return false;
+  Diagnostics injected;
+  injected.message = std::string(text);
+  if (!fault_hook_(FaultPoint::Execute, statements_sent_, injected)) return false;
+  diag = std::move(injected);
+  return true;
 }
 
 bool Session::count_fetch(Diagnostics& diag) {
@@ -149,6 +211,7 @@ bool Session::count_fetch(Diagnostics& diag) {
 
 void Session::report_failure(std::string_view what, const Diagnostics& diag) {
   ++failures_;
+  if (connection_failed(diag)) broken_ = true;
   print("%s", failure_line(what, from_database(badge_), diag).c_str());
 }
 

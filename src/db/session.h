@@ -40,6 +40,18 @@ class Session {
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 
+  /// Whether both connections are open for these credentials and the present commit group,
+  /// and no statement found a connection broken since.
+  bool connected_as(const std::string& data_source, const std::string& user,
+                    const std::string& password) const;
+  /// Starts a run on this session: counters, failures, badge, client schema and collected
+  /// records begin as in a fresh session; the connections stay.
+  void begin_run();
+  /// Ends a run so that the next one finds the connections as after a connect: any open
+  /// transaction rolled back, the client file detached. Nothing is counted or reported; a
+  /// connection that refuses is taken for broken.
+  void end_run();
+
   /// Connects to the data source, twice when records are committed in groups; 0 when connected,
   /// -1 otherwise (diagnostics filled).
   int connect(const std::string& data_source, const std::string& user, const std::string& password);
@@ -85,14 +97,24 @@ class Session {
 
   /// Number of statements executed so far (every attempt counts).
   std::uint64_t statements_sent() const { return statements_sent_; }
-  /// Counts one executed statement; true when the fault hook makes it fail (diag then filled).
-  bool count_statement(Diagnostics& diag);
+  /// Counts one executed statement, `text`; true when the fault hook makes it fail (diag then
+  /// filled). The hook finds the text in its diagnostics' message.
+  bool count_statement(Diagnostics& diag, std::string_view text);
   /// Whether repeated questions are answered from memory (on unless switched off).
   bool remembering() const { return remembering_; }
   /// Switches answering repeated questions from memory on or off.
   void set_remembering(bool on) { remembering_ = on; }
-  /// The answers remembered so far.
-  AnswerMemory& memory() { return memory_; }
+  /// The memory that answers repeated questions: the session's own, or one shared.
+  AnswerMemory& memory() { return *memory_; }
+  /// Answers repeated questions from `memory`, which other sessions may share, from now on.
+  void share_memory(AnswerMemory& memory) { memory_ = &memory; }
+  /// With a shared memory, the session's own memory of the present run, which keeps the answers
+  /// the shared one has no room for; null otherwise.
+  AnswerMemory* run_memory() { return memory_ == &own_memory_ ? nullptr : &own_memory_; }
+  /// Number of answers this session is asking for the memory now, not yet kept or released.
+  int claims() const { return claims_; }
+  /// Counts a claim on an answer taken (+1) or ended (-1).
+  void count_claim(int change) { claims_ += change; }
   /// Number of statements answered from memory instead of being sent.
   std::uint64_t remembered() const { return remembered_; }
   /// Counts one statement answered from memory.
@@ -137,6 +159,7 @@ class Session {
   int attach_store(bool staging);
   int run(Purpose purpose, const std::string& text);
   bool set_autocommit(bool on);
+  bool quietly(const std::string& text);
 
   EnvHandle environment_;
   Link reading_;
@@ -155,7 +178,11 @@ class Session {
   std::uint64_t failures_ = 0;
   std::uint64_t remembered_ = 0;
   bool remembering_ = true;
-  AnswerMemory memory_;
+  AnswerMemory own_memory_;
+  AnswerMemory* memory_ = &own_memory_;
+  int claims_ = 0;
+  std::string connected_with_;  // data source, user and password of the open connections
+  bool broken_ = false;
   std::string badge_;
   FaultHook fault_hook_;
 };

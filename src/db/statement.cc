@@ -18,6 +18,25 @@ Statement::Statement(Session& session, Purpose purpose) : session_(session), pur
 
 Statement::~Statement() {
   if (recording_) finish_recording();
+  if (claimed_) end_claim(false);
+}
+
+void Statement::end_claim(bool keep) {
+  claimed_ = false;
+  session_.count_claim(-1);
+  if (keep) {
+    remember();
+  } else {
+    session_.memory().release(text_);
+  }
+}
+
+// A full shared memory leaves the answer to the run, as a single run would keep it.
+void Statement::remember() {
+  AnswerMemory* run_memory = session_.run_memory();
+  if (!session_.memory().keep(std::move(text_), std::move(answer_)) && run_memory != nullptr) {
+    run_memory->keep(std::move(text_), std::move(answer_));
+  }
 }
 
 bool Statement::allocate() {
@@ -49,19 +68,25 @@ Outcome Statement::execute(const std::string& text) {
   if (!remembers()) return send(text);
   // The day is taken before the statement is sent: an answer read across midnight is kept
   // under the earlier day and asked again on the new one.
+  // A statement already asking another text for the memory never waits for a third asker.
   int day = answer_day(text);
-  replay_ = session_.memory().find(text, day);
+  text_ = text;
+  AnswerMemory* run_memory = session_.run_memory();
+  replay_ = run_memory != nullptr ? run_memory->find(text, day) : nullptr;
+  if (replay_ == nullptr) {
+    replay_ = session_.memory().find(text, day, session_.claims() == 0, claimed_);
+  }
+  if (claimed_) session_.count_claim(1);
   if (replay_ != nullptr) {
     replay_row_ = 0;
     session_.count_remembered();
     return Outcome::Ok;
   }
-  text_ = text;
-  if (deferred_ && !allocate()) return Outcome::Error;
-  Outcome outcome = send(text);
-  recording_ = outcome == Outcome::Ok;
   answer_ = Answer{};
   answer_.day = day;
+  Outcome outcome = deferred_ && !allocate() ? Outcome::Error : send(text);
+  recording_ = outcome == Outcome::Ok;
+  if (!recording_ && claimed_) end_claim(false);
   return outcome;
 }
 
@@ -83,7 +108,7 @@ Outcome Statement::send(const std::string& text) {
 Outcome Statement::execute_once(const std::string& text) {
   Diagnostics& diag = session_.diagnostics();
   ends_seen_ = session_.transaction_ends(purpose_.staging);
-  if (session_.count_statement(diag)) return Outcome::Error;
+  if (session_.count_statement(diag, text)) return Outcome::Error;
   SQLRETURN rc = SQLExecDirect(
       handle_.get(), reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.c_str())), SQL_NTS);
   // A statement that changes no row reports "no data"; it still ran.
@@ -99,11 +124,9 @@ bool Statement::bind(std::initializer_list<Column> columns) {
   // A remembered answer serves only the columns it was fetched with; any other binding asks
   // the database.
   if (replay_ != nullptr &&
-      !std::equal(columns.begin(), columns.end(), replay_->second.layout.begin(),
-                  replay_->second.layout.end())) {
-    const std::string& text = replay_->first;
+      !std::equal(columns.begin(), columns.end(), replay_->layout.begin(), replay_->layout.end())) {
     replay_ = nullptr;
-    broken_ = (deferred_ && !allocate()) || send(text) == Outcome::Error;
+    broken_ = (deferred_ && !allocate()) || send(text_) == Outcome::Error;
   }
   if (recording_) answer_.layout.assign(columns.begin(), columns.end());
   std::size_t offset = 0;
@@ -164,7 +187,7 @@ Outcome Statement::try_once(const std::string& text) {
 }
 
 Outcome Statement::fetch_remembered() {
-  const std::vector<RememberedRow>& rows = replay_->second.rows;
+  const std::vector<RememberedRow>& rows = replay_->rows;
   if (replay_row_ == rows.size()) {
     last_fetch_ = SQL_NO_DATA;
     return Outcome::NoData;
@@ -178,13 +201,13 @@ Outcome Statement::fetch_remembered() {
 
 // Only a complete answer is remembered: every row up to "no data", none after a failure.
 void Statement::record(Outcome outcome) {
-  if (outcome == Outcome::Error) {
+  if (outcome != Outcome::Ok) {
     recording_ = false;
-    return;
-  }
-  if (outcome == Outcome::NoData) {
-    recording_ = false;
-    session_.memory().keep(std::move(text_), std::move(answer_));
+    if (claimed_) {
+      end_claim(outcome == Outcome::NoData);
+    } else if (outcome == Outcome::NoData) {
+      remember();
+    }
     return;
   }
   RememberedRow& row = answer_.rows.emplace_back();

@@ -83,6 +83,8 @@ class Statement {
   bool closed_by_commit() const;
   void record(Outcome outcome);
   void finish_recording();
+  void end_claim(bool keep);
+  void remember();
 
   Session& session_;
   Purpose purpose_;
@@ -96,10 +98,11 @@ class Statement {
   bool broken_ = false;
   std::uint64_t ends_seen_ = 0;  // transactions ended on the connection when last executed
   // A remembered answer being replayed, or the text whose answer is being recorded.
-  const AnswerMemory::Entry* replay_ = nullptr;
+  AnswerMemory::Shared replay_;
   std::size_t replay_row_ = 0;
   std::string text_;
   bool recording_ = false;
+  bool claimed_ = false;  // this statement asks the text for the memory
   Answer answer_;
   // Left uninitialised: a column is read only after a fetch has written it or marked it NULL.
   alignas(8) std::array<char, kBufferSize> buffer_;

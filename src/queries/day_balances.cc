@@ -26,7 +26,7 @@ const SqlText kDayBalancesSql = {
 
 namespace {
 
-const Purpose kDayBalances{"Tagessalden lesen"};
+const Purpose kDayBalances{"Tagessalden lesen", true};
 
 }  // namespace
 

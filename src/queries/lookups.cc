@@ -34,8 +34,8 @@ const SqlText kPersonSql = {
 namespace {
 
 const Purpose kTerminalProfile{"Terminalprofil lesen", true};
-const Purpose kLocationText{"Standort lesen"};
-const Purpose kPerson{"Person lesen"};
+const Purpose kLocationText{"Standort lesen", true};
+const Purpose kPerson{"Person lesen", true};
 constexpr std::size_t kTextWidth = 10;
 constexpr std::size_t kLocationTextLength = 3;
 

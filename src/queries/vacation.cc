@@ -24,8 +24,8 @@ const SqlText kVacationEntitlementSql = {
 
 namespace {
 
-const Purpose kVacationAccount{"Urlaubskonto lesen"};
-const Purpose kVacationEntitlement{"Urlaubsanspruch lesen"};
+const Purpose kVacationAccount{"Urlaubskonto lesen", true};
+const Purpose kVacationEntitlement{"Urlaubsanspruch lesen", true};
 constexpr int kNoRow = 100;
 
 // The fetch part of the result: 0 for a row, else the fetch's own result.

@@ -158,7 +158,8 @@ bool read_commit_group(std::size_t& records) {
 }
 
 struct RunState {
-  Session session;
+  explicit RunState(Session& s) : session(s) {}
+  Session& session;
   Parameters parameters;
   const Builder* builder = nullptr;
   bool records_missing = false;
@@ -287,12 +288,18 @@ struct StatementReport {
 }  // namespace
 
 int run(int argc, const char* const* argv, FaultHook fault_hook, RunCounts* counts) {
+  Session session;
+  session.set_fault_hook(std::move(fault_hook));
+  return run_job(argc, argv, session, counts);
+}
+
+int run_job(int argc, const char* const* argv, Session& session, RunCounts* counts) {
+  session.begin_run();
+  RunState state(session);
   if (argc - 1 < 4) {
     print_usage(argc - 1);
     return kExitUsage;
   }
-  RunState state;
-  state.session.set_fault_hook(std::move(fault_hook));
   // Answering repeated questions from memory can be switched off, to compare or to measure.
   state.session.set_remembering(std::getenv("VARNOKLIS_NO_MEMORY") == nullptr);
   StatementReport report{state, counts};
@@ -312,8 +319,12 @@ int run(int argc, const char* const* argv, FaultHook fault_hook, RunCounts* coun
   Credentials credentials;
   if (!read_credentials(credentials)) return kExitConnect;
 
-  int connected =
-      state.session.connect(credentials.database, credentials.login, credentials.password);
+  // A session that already holds working connections for these credentials keeps them; the run
+  // reads and reports as if it had just connected.
+  int connected = 0;
+  if (!session.connected_as(credentials.database, credentials.login, credentials.password)) {
+    connected = session.connect(credentials.database, credentials.login, credentials.password);
+  }
   if (connected != 0) {
     print("DB-Connect-Error: %d!", connected);
     std::string hidden(credentials.password.size(), '*');

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "db/failure.h"
+#include "db/session.h"
 
 namespace varnoklis {
 
@@ -31,5 +32,11 @@ struct RunCounts {
 /// test seam that makes chosen statements fail; the program itself never sets it. `counts`, when
 /// given, receives what the run did.
 int run(int argc, const char* const* argv, FaultHook fault_hook = {}, RunCounts* counts = nullptr);
+
+/// Runs the whole sequence for the command line on `session`, which may hold the connections of
+/// an earlier run: they are used when the configuration names the same credentials and they
+/// still work, and opened anew otherwise. Messages, statements and the file are a fresh run's.
+/// The caller ends the run on the session (`Session::end_run`) before the next one.
+int run_job(int argc, const char* const* argv, Session& session, RunCounts* counts = nullptr);
 
 }  // namespace varnoklis

@@ -38,13 +38,13 @@ void load_demo(const TempStore& store) {
 // The batch in the working folder, standard error joined to standard output; `prefix` goes
 // before the program (an exec, a variable).
 std::string batch_command(const TempStore& store, const Workplace& work,
-                          const std::vector<std::string>& arguments,
-                          const std::string& prefix = "") {
+                          const std::vector<std::string>& arguments, const std::string& prefix = "",
+                          const std::string& program = "varnoklis-batch") {
   std::string command = "cd " + shell_quote(work.cwd().string()) +
                         " && export LC_ALL=C ODBCINI=" + shell_quote(store.odbc_ini().string()) +
                         " VARNOKLIS_STATE_DIR=" + shell_quote(work.state_dir().string()) +
                         " ODBCSYSINI=" + shell_quote(store.odbc_ini().parent_path().string()) +
-                        "; " + prefix + shell_quote(VARNOKLIS_BINARY_DIR "/varnoklis-batch");
+                        "; " + prefix + shell_quote(VARNOKLIS_BINARY_DIR "/" + program);
   for (const std::string& argument : arguments) command += " " + shell_quote(argument);
   return command + " 2>&1";
 }
@@ -63,7 +63,9 @@ std::vector<std::vector<std::string>> parse_jobs(const std::string& text) {
 }
 
 // Every file and log of a batch, at -j 1 and -j 3, is the single run's; a job that cannot write
-// its file fails alone, and the report and metrics say what the summary says.
+// its file fails alone, and the report and metrics say what the summary says. The jobs share
+// their answers: three workers ask no more than one, and one sends fewer statements than the
+// single runs.
 TEST(Batch, JobsGiveWhatSingleRunsGive) {
   TempStore store;
   load_demo(store);
@@ -87,6 +89,12 @@ TEST(Batch, JobsGiveWhatSingleRunsGive) {
     single[job[2]] += std::to_string(r.status) + "\n" + r.output;
   }
   for (const auto& job : listed) single[job[2]] += read_file(job[2]);
+  std::map<std::string, std::uint64_t> statements;
+  for (const auto& job : listed) {
+    work.run_faulty("", work.cwd() / "stats", job);
+    std::string stats = read_file(work.cwd() / "stats");
+    statements["single"] += std::stoull(stats.substr(stats.find("statements: ") + 12));
+  }
 
   for (const char* workers : {"1", "3"}) {
     SCOPED_TRACE(workers);
@@ -115,12 +123,48 @@ TEST(Batch, JobsGiveWhatSingleRunsGive) {
     EXPECT_TRUE(r.output.ends_with(" status=4\nfailed: L0018 IDSTAMM T01 " + work.root().string() +
                                    "/missing/x.dat status=4\n"));
     std::string last = read_file(work.cwd() / "r.jsonl");
+    std::regex sent(R"("statements":(\d+))");
+    for (std::sregex_iterator it(last.begin(), last.end(), sent), end; it != end; ++it) {
+      statements[workers] += std::stoull((*it)[1].str());
+    }
     last = last.substr(last.rfind("{"));
     EXPECT_TRUE(std::regex_match(
         last, std::regex(R"(\{"line":18,"keyword":"IDSTAMM","terminal":"T01","path":".*/missing/)"
                          R"(x.dat","mode":"1","status":4,"badges":0,"records":0,"seconds":[0-9.]+,)"
                          R"("statements":\d+,"remembered":0\}\n)")));
   }
+  // Each further worker connects once more, attaching the store on both connections.
+  constexpr std::uint64_t kConnectStatements = 8;
+  EXPECT_LE(statements["3"], statements["1"] + 2 * kConnectStatements);
+  EXPECT_LT(statements["1"], statements["single"]);
+}
+
+// A connection that fails with an 08 state is given up: the worker's next job connects anew and
+// fails at the same statement as a single run with that fault, logging what it prints.
+TEST(Batch, BrokenConnectionIsOpenedAgain) {
+  TempStore store;
+  load_demo(store);
+  Workplace work(store);
+  const std::string fault = "execute:14:08S01:0";
+  // Without memory, so that the fourteenth statement is the same in every job.
+  setenv("VARNOKLIS_NO_MEMORY", "1", 1);
+  std::string jobs, single;
+  for (const char* keyword : {"QZDNL17P", "QZDNL31P", "IDSTAMM"}) {
+    jobs += std::string(keyword) + " T01 " + work.file(keyword) + " 1\n";
+    single +=
+        work.run_faulty(fault, work.root() / "stats", {keyword, "T01", work.file(keyword), "1"})
+            .output;
+  }
+  write_file(work.cwd() / "jobs", jobs);
+  testing::run_command(batch_command(store, work, {"jobs"}, "VARNOKLIS_FAULT=" + fault + " ",
+                                     "varnoklis-batch-faulty"));
+  unsetenv("VARNOKLIS_NO_MEMORY");
+  std::string logs;
+  for (const char* log : {"L0001-QZDNL17P-T01", "L0002-QZDNL31P-T01", "L0003-IDSTAMM-T01"}) {
+    logs += read_file(work.cwd() / "varnoklis-logs" / (std::string(log) + ".log"));
+  }
+  EXPECT_EQ(logs, single);
+  EXPECT_NE(single.find("08S01"), std::string::npos);
 }
 
 // One bad line stops the batch before anything runs; every bad line is named.

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include "db/statement.h"
 #include "support/temp_store.h"
 
@@ -90,6 +94,42 @@ TEST(AnswerMemory, AFailedAnswerIsAskedAgain) {
   EXPECT_EQ(session.statements_sent() - before, 2u);
   EXPECT_EQ(session.remembered(), 0u);
   EXPECT_EQ(session.failures(), 2u);
+}
+
+// A second asker of a text waits for the first one's answer, and asks itself when the first
+// gives up; an asker that holds another claim never waits. A full memory takes nothing more.
+TEST(SharedMemory, WaitersTakeTheAnswerOrAskAgain) {
+  AnswerMemory memory;
+  Answer answer;
+  answer.rows.push_back({SQL_SUCCESS, {4}, "1234"});
+  for (bool answered : {true, false}) {
+    bool claimed = false, waiter_claimed = false;
+    std::atomic<bool> returned = false;
+    std::string text = answered ? "Q1" : "Q2";
+    EXPECT_EQ(memory.find(text, 0, true, claimed), nullptr);
+    EXPECT_TRUE(claimed);
+    EXPECT_EQ(memory.find(text, 0, false, claimed), nullptr);
+    EXPECT_FALSE(claimed);
+    AnswerMemory::Shared got;
+    std::thread waiter([&] {
+      got = memory.find(text, 0, true, waiter_claimed);
+      returned = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(returned);
+    answered ? static_cast<void>(memory.keep(std::string(text), Answer(answer)))
+             : memory.release(text);
+    waiter.join();
+    EXPECT_EQ(got != nullptr, answered);
+    EXPECT_EQ(waiter_claimed, !answered);
+  }
+  AnswerMemory small(heap_bytes("Q1", answer));
+  EXPECT_TRUE(small.keep("Q1", Answer(answer)));
+  EXPECT_FALSE(small.keep("Q3", Answer(answer)));
+  EXPECT_NE(small.find("Q1", 0), nullptr);
+  EXPECT_EQ(small.find("Q3", 0), nullptr);
+  EXPECT_TRUE(small.full());
+  EXPECT_EQ(small.bytes(), heap_bytes("Q1", answer));
 }
 
 }  // namespace

@@ -112,8 +112,9 @@ TEST(Memory, AnswersOfYesterdayAreAskedAgainAfterMidnight) {
   setenv("ASAN_OPTIONS", (asan + ":verify_asan_link_order=0").c_str(), 1);
   Outputs on = run_all(work, {{"QZDNL31P", "T01"}}, true);
   Outputs off = run_all(work, {{"QZDNL31P", "T01"}}, false);
-  for (const char* name : {"LD_PRELOAD", "VARNOKLIS_MIDNIGHT_AFTER", "VARNOKLIS_COMMIT_GROUP"})
+  for (const char* name : {"LD_PRELOAD", "VARNOKLIS_MIDNIGHT_AFTER", "VARNOKLIS_COMMIT_GROUP"}) {
     unsetenv(name);
+  }
   setenv("ASAN_OPTIONS", asan.c_str(), 1);
   EXPECT_EQ(on.text, off.text);
   EXPECT_EQ(on.files, off.files);
