@@ -10,6 +10,7 @@
 #include <regex>
 #include <thread>
 
+#include "batch/options.h"
 #include "batch/outcome.h"
 #include "support/e2e.h"
 
@@ -193,6 +194,9 @@ TEST(Batch, BadJobFileRunsNothing) {
   EXPECT_EQ(r.output,
             "varnoklis-batch: -j needs a number of jobs from 1 to 64, not '65'\n"
             "Try 'varnoklis-batch --help'.\n");
+  r = testing::run_command(batch_command(store, work, {"--help"}));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.output, help_text());
 }
 
 // SIGTERM while the second job waits for its path: it finishes, the third never starts.
