@@ -25,16 +25,7 @@ using testing::TempStore;
 using testing::Workplace;
 using testing::write_file;
 
-std::string source(const char* relative) {
-  return read_file(std::string(VARNOKLIS_SOURCE_DIR) + "/" + relative);
-}
-
-void load_demo(const TempStore& store) {
-  store.sql("KVXCORE", source("scripts/demo-data/kvxcore.sql"));
-  for (const char* client : {"MANDANT1", "KELVANIRO"}) store.add_client(client);
-  store.sql("MANDANT1", source("scripts/demo-data/mandant1.sql"));
-  store.sql("KELVANIRO", source("scripts/demo-data/kelvaniro.sql"));
-}
+using testing::load_demo;
 
 // The batch in the working folder, standard error joined to standard output; `prefix` goes
 // before the program (an exec, a variable).

@@ -15,16 +15,7 @@ using testing::read_file;
 using testing::TempStore;
 using testing::Workplace;
 
-std::string source(const char* relative) {
-  return read_file(std::string(VARNOKLIS_SOURCE_DIR) + "/" + relative);
-}
-
-void load_demo(const TempStore& store) {
-  store.sql("KVXCORE", source("scripts/demo-data/kvxcore.sql"));
-  for (const char* client : {"MANDANT1", "KELVANIRO"}) store.add_client(client);
-  store.sql("MANDANT1", source("scripts/demo-data/mandant1.sql"));
-  store.sql("KELVANIRO", source("scripts/demo-data/kelvaniro.sql"));
-}
+using testing::load_demo;
 
 // Every third badge takes the person of the badge before it, every seventh gets a second
 // location, and the groups already repeat every 40 badges.

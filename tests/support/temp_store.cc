@@ -135,4 +135,14 @@ std::string local_day_text(int days) {
   return date_text(days, "%Y%m%d");
 }
 
+void load_demo(const TempStore& store) {
+  auto source = [](const char* relative) {
+    return read_file(std::string(VARNOKLIS_SOURCE_DIR) + "/" + relative);
+  };
+  store.sql("KVXCORE", source("scripts/demo-data/kvxcore.sql"));
+  for (const char* client : {"MANDANT1", "KELVANIRO"}) store.add_client(client);
+  store.sql("MANDANT1", source("scripts/demo-data/mandant1.sql"));
+  store.sql("KELVANIRO", source("scripts/demo-data/kelvaniro.sql"));
+}
+
 }  // namespace varnoklis::testing

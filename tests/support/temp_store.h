@@ -64,6 +64,8 @@ class TempDir {
 
 /// The whole content of a file; empty when it cannot be read.
 std::string read_file(const std::filesystem::path& path);
+/// Loads the demo's master data (scripts/demo-data) into `store`, with both demo clients.
+void load_demo(const TempStore& store);
 /// Writes `content` to a file, replacing it.
 void write_file(const std::filesystem::path& path, std::string_view content);
 /// Today's local date as YYYY-MM-DD, moved by `days`.
