@@ -1,6 +1,5 @@
 #include "batch/outcome.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,9 +7,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <map>
 #include <sstream>
+
+#include "run/destination.h"
 
 namespace varnoklis::batch {
 
@@ -87,26 +87,6 @@ std::string labels(const Job& job) {
 
 std::string job_tail(const Job& job) {
   return format("L%04d ", job.line) + job.keyword + " " + job.terminal + " " + job.path;
-}
-
-void sync_folder(const std::string& path) {
-  std::filesystem::path folder = std::filesystem::path(path).parent_path();
-  int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd >= 0) {
-    ::fsync(fd);
-    ::close(fd);
-  }
-}
-
-bool write_all(int fd, const std::string& content) {
-  std::size_t done = 0;
-  while (done < content.size()) {
-    ssize_t wrote = ::write(fd, content.data() + done, content.size() - done);
-    if (wrote < 0 && errno == EINTR) continue;
-    if (wrote <= 0) return false;
-    done += static_cast<std::size_t>(wrote);
-  }
-  return true;
 }
 
 }  // namespace
@@ -227,21 +207,19 @@ double previous_last_success(const std::string& metrics) {
 
 bool write_atomically(const std::string& path, const std::string& content, unsigned mode,
                       std::string& error) {
-  std::filesystem::path target(path);
-  std::string temp =
-      (target.parent_path() / ("." + target.filename().string() + ".varnoklis-XXXXXX")).string();
-  int fd = ::mkstemp(temp.data());
-  if (fd < 0) {
+  std::string temp;
+  FileDescriptor out(create_marked_temporary(path, temp));
+  if (!out.ok()) {
     error =
         std::string("cannot create a temporary file beside ") + path + ": " + std::strerror(errno);
     return false;
   }
-  bool written =
-      ::fchmod(fd, static_cast<mode_t>(mode)) == 0 && write_all(fd, content) && ::fsync(fd) == 0;
+  bool written = ::fchmod(out.get(), static_cast<mode_t>(mode)) == 0 &&
+                 write_all(out.get(), content.data(), content.size()) && ::fsync(out.get()) == 0;
   int saved = errno;
-  written = ::close(fd) == 0 && written;
+  written = out.close() && written;
   if (written && ::rename(temp.c_str(), path.c_str()) == 0) {
-    sync_folder(path);
+    sync_folder_of(path);
     return true;
   }
   if (!written) errno = saved;
