@@ -22,4 +22,12 @@ inline constexpr std::array<KnownKey, 4> kKnownKeys{{
     {"SCHEMA", 21},
 }};
 
+/// The longest value the run accepts for `name`, one of kKnownKeys; 0 for any other key.
+constexpr std::size_t key_capacity(std::string_view name) {
+  for (const KnownKey& key : kKnownKeys) {
+    if (key.name == name) return key.capacity;
+  }
+  return 0;
+}
+
 }  // namespace varnoklis::config

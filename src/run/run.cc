@@ -12,6 +12,7 @@
 #include "builders/builder.h"
 #include "builders/record.h"
 #include "config/config_file.h"
+#include "config/keys.h"
 #include "db/schemas.h"
 #include "db/session.h"
 #include "db/staging.h"
@@ -22,11 +23,13 @@
 
 namespace varnoklis {
 
+// The stored SCHEMA value is one character longer than the schema it names.
+static_assert(config::key_capacity("SCHEMA") == kSchemaCapacity + 1);
+
 namespace {
 
 constexpr std::size_t kKeywordCapacity = 19;
 constexpr std::size_t kTerminalCapacity = 11;
-constexpr std::size_t kCredentialCapacity = 23;
 
 struct Parameters {
   std::string keyword;
@@ -125,10 +128,13 @@ const char* config_path() {
 bool read_credentials(Credentials& credentials) {
   const char* path = config_path();
   bool reported = false;
-  if (!read_credential(path, "LOGIN", kCredentialCapacity, credentials.login, reported) ||
-      !read_credential(path, "PASS", kCredentialCapacity, credentials.password, reported) ||
-      !read_credential(path, "DATABASE", kCredentialCapacity, credentials.database, reported) ||
-      !read_credential(path, "SCHEMA", kSchemaCapacity + 1, credentials.schema, reported)) {
+  if (!read_credential(path, "LOGIN", config::key_capacity("LOGIN"), credentials.login, reported) ||
+      !read_credential(path, "PASS", config::key_capacity("PASS"), credentials.password,
+                       reported) ||
+      !read_credential(path, "DATABASE", config::key_capacity("DATABASE"), credentials.database,
+                       reported) ||
+      !read_credential(path, "SCHEMA", config::key_capacity("SCHEMA"), credentials.schema,
+                       reported)) {
     return false;
   }
   // The stored schema value carries one character too many; the configured schema is the rest.
