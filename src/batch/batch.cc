@@ -19,9 +19,12 @@
 #include "batch/job_run.h"
 #include "batch/options.h"
 #include "batch/outcome.h"
+#include "batch/preflight.h"
 #include "batch/scheduler.h"
 #include "db/answer_memory.h"
 #include "db/session.h"
+#include "db/timeouts.h"
+#include "run/path_lock.h"
 
 namespace varnoklis::batch {
 
@@ -158,6 +161,19 @@ int run_jobs_of(const Options& options, const std::vector<Job>& jobs, FaultHook&
   return status;
 }
 
+// Like sshd -t: every problem the night would meet that can be seen beforehand, one per line.
+int check_only(const Options& options, const std::vector<Job>& jobs) {
+  bool failed = false;
+  for (const Finding& finding : check_night(options, jobs)) {
+    std::fprintf(stderr, "%s\n", finding.line.c_str());
+    failed = failed || finding.problem;
+  }
+  if (failed) return 1;
+  write_out("Job file " + options.job_file + ": " + std::to_string(jobs.size()) +
+            " jobs, no errors.\n");
+  return 0;
+}
+
 }  // namespace
 
 int run_batch(int argc, const char* const* argv, FaultHook fault_hook) {
@@ -175,11 +191,11 @@ int run_batch(int argc, const char* const* argv, FaultHook fault_hook) {
   JobFile file = read_job_file(options.job_file);
   for (const std::string& line : file.errors) std::fprintf(stderr, "%s\n", line.c_str());
   if (!file.errors.empty()) return 1;
-  if (options.check) {
-    write_out("Job file " + options.job_file + ": " + std::to_string(file.jobs.size()) +
-              " jobs, no errors.\n");
-    return 0;
-  }
+  // Every job reads the same settings; a wrong one is reported once, before any job runs.
+  LockSettings lock_settings;
+  DatabaseTimeouts timeouts;
+  if (!read_lock_settings(lock_settings) || !read_database_timeouts(timeouts)) return 1;
+  if (options.check) return check_only(options, file.jobs);
   return run_jobs_of(options, file.jobs, fault_hook);
 }
 

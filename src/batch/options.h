@@ -13,7 +13,8 @@ struct Options {
   std::string report;            ///< JSON Lines file; empty: none
   std::string metrics;           ///< Prometheus text file; empty: none
   std::size_t memory_mib = 128;  ///< bound of the shared answer memory
-  bool check = false;            ///< only check the job file
+  bool check = false;            ///< only check the job file and what the night needs
+  bool connect = false;          ///< with check: also connect once
   bool help = false;
   bool version = false;
 };
