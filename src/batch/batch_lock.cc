@@ -25,8 +25,8 @@ std::string lock_name(const std::string& state_folder, const char* what, const s
 // A lock file made 0600 (a descriptor opened only for reading could hold it too) and, when root
 // makes it, given to the owner of its folder, so that the service's account can open it later.
 int open_lock(const std::string& name, const std::string& folder, std::string& error) {
-  int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
-                  0600);
+  int fd =
+      ::open(name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
   struct stat info {};
   if (fd >= 0 && ::fstat(fd, &info) == 0 && !S_ISREG(info.st_mode)) {
     ::close(fd);
@@ -65,9 +65,8 @@ bool take(const std::string& name, const std::string& folder, const std::string&
   if (!held.ok()) return false;
   while (::flock(held.get(), LOCK_EX | LOCK_NB) != 0) {
     if (errno == EINTR) continue;
-    error = errno == EWOULDBLOCK
-                ? "another batch (process " + holder(held.get()) + ") " + what
-                : "cannot lock " + name + ": " + std::strerror(errno);
+    error = errno == EWOULDBLOCK ? "another batch (process " + holder(held.get()) + ") " + what
+                                 : "cannot lock " + name + ": " + std::strerror(errno);
     return false;
   }
   std::string pid = std::to_string(::getpid()) + "\n";

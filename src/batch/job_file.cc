@@ -90,8 +90,8 @@ class PathGroups {
     }
     for (int index : matches) {
       if (jobs[index].keyword != job.keyword) {
-        return "path " + job.path + " is also written by line " +
-               std::to_string(jobs[index].line) + " with another keyword, " + jobs[index].keyword;
+        return "path " + job.path + " is also written by line " + std::to_string(jobs[index].line) +
+               " with another keyword, " + jobs[index].keyword;
       }
     }
     if (!matches.empty() && job.mode == "1") {

@@ -180,22 +180,26 @@ std::string job_report_line(const Job& job, const Outcome& o) {
          format(",\"seconds\":%.3f", o.seconds) +
          ",\"statements\":" + std::to_string(o.counts.statements) +
          ",\"remembered\":" + std::to_string(o.counts.remembered) + ",\"start\":" + when(o.start) +
-         ",\"end\":" + when(o.end) +
-         ",\"log_written\":" + (!o.ran ? "null" : o.log_written ? "true" : "false") + "}\n";
+         ",\"end\":" + when(o.end) + ",\"log_written\":" +
+         (!o.ran          ? "null"
+          : o.log_written ? "true"
+                          : "false") +
+         "}\n";
 }
 
 std::string report_text(const BatchRecord& batch, const std::vector<Job>& jobs,
                         const std::vector<Outcome>& outcomes) {
   JobCounts counts = count_jobs(outcomes);
-  std::string text =
-      "{\"batch\":{\"start\":" + json_string(rfc3339(batch.start)) +
-      ",\"end\":" + json_string(rfc3339(batch.end)) +
-      ",\"status\":" + std::to_string(batch.status) + ",\"job_file\":" +
-      json_string(batch.job_file) + ",\"host\":" + json_string(batch.host) +
-      ",\"version\":" + json_string(batch.version) +
-      ",\"logs\":" + (batch.logs.empty() ? "null" : json_string(batch.logs)) +
-      ",\"jobs\":{\"ok\":" + std::to_string(counts.ok) + ",\"failed\":" +
-      std::to_string(counts.failed) + ",\"not_run\":" + std::to_string(counts.not_run) + "}}}\n";
+  std::string text = "{\"batch\":{\"start\":" + json_string(rfc3339(batch.start)) +
+                     ",\"end\":" + json_string(rfc3339(batch.end)) +
+                     ",\"status\":" + std::to_string(batch.status) +
+                     ",\"job_file\":" + json_string(batch.job_file) +
+                     ",\"host\":" + json_string(batch.host) +
+                     ",\"version\":" + json_string(batch.version) +
+                     ",\"logs\":" + (batch.logs.empty() ? "null" : json_string(batch.logs)) +
+                     ",\"jobs\":{\"ok\":" + std::to_string(counts.ok) +
+                     ",\"failed\":" + std::to_string(counts.failed) +
+                     ",\"not_run\":" + std::to_string(counts.not_run) + "}}}\n";
   for (std::size_t i = 0; i < jobs.size(); ++i) text += job_report_line(jobs[i], outcomes[i]);
   return text;
 }
@@ -247,8 +251,7 @@ std::string metrics_text(const BatchRecord& batch, const std::vector<Job>& jobs,
          start_gauge(batch.start) +
          gauge(kLastRun, "End of the last batch, whatever its status.",
                kLastRun + format(" %.0f\n", static_cast<double>(batch.end))) +
-         gauge(kStatus, "Exit status of the last batch.",
-               kStatus + format(" %d\n", batch.status)) +
+         gauge(kStatus, "Exit status of the last batch.", kStatus + format(" %d\n", batch.status)) +
          gauge(kJobs, "Jobs of the last batch that ended 0, ended otherwise, and did not run.",
                kJobs + format("{outcome=\"ok\"} %zu\n", counts.ok) + kJobs +
                    format("{outcome=\"failed\"} %zu\n", counts.failed) + kJobs +

@@ -11,10 +11,10 @@ namespace varnoklis::batch {
 
 /// How one job of the batch ended.
 struct Outcome {
-  bool ran = false;    ///< false: the batch was stopped before the job started
-  int status = 0;      ///< the job's exit status, as the single run's
-  RunCounts counts;    ///< what the run did
-  double seconds = 0;  ///< wall time of the job
+  bool ran = false;          ///< false: the batch was stopped before the job started
+  int status = 0;            ///< the job's exit status, as the single run's
+  RunCounts counts;          ///< what the run did
+  double seconds = 0;        ///< wall time of the job
   bool log_written = false;  ///< the job's log was made and every message went into it whole
   std::time_t start = 0;     ///< when the job started and ended
   std::time_t end = 0;
@@ -71,8 +71,7 @@ std::string report_text(const BatchRecord& batch, const std::vector<Job>& jobs,
 /// The Prometheus text of a finished batch; `last_success` is the time of the last batch that
 /// ended 0, `seconds` the batch's wall time.
 std::string metrics_text(const BatchRecord& batch, const std::vector<Job>& jobs,
-                         const std::vector<Outcome>& outcomes, double seconds,
-                         double last_success);
+                         const std::vector<Outcome>& outcomes, double seconds, double last_success);
 
 /// The metrics text written when a batch starts: the `previous` text with its last start set to
 /// `start`.

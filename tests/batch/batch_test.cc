@@ -9,8 +9,8 @@
 
 #include <chrono>
 #include <ctime>
-#include <set>
 #include <regex>
+#include <set>
 #include <thread>
 
 #include "batch/options.h"
@@ -284,9 +284,9 @@ TEST(Batch, NightsAreAloneHonestAndKept) {
   for (const char* what : {"jobs", "logs"}) {
     struct stat info {};
     ::stat((std::string(what) == "jobs" ? work.cwd() / "jobs" : logs).c_str(), &info);
-    fs::path name = work.state_dir() / ("batch-" + std::string(what) + "-" +
-                                        std::to_string(info.st_dev) + "-" +
-                                        std::to_string(info.st_ino) + ".lock");
+    fs::path name =
+        work.state_dir() / ("batch-" + std::string(what) + "-" + std::to_string(info.st_dev) + "-" +
+                            std::to_string(info.st_ino) + ".lock");
     int held = ::open(name.c_str(), O_RDWR | O_CLOEXEC);
     ASSERT_EQ(::flock(held, LOCK_EX), 0);
     ASSERT_EQ(::pwrite(held, "4242\n", 5, 0), 5);
@@ -304,13 +304,13 @@ TEST(Batch, NightsAreAloneHonestAndKept) {
   if (::geteuid() != 0 || std::system("unshare -m --propagation private true 2>/dev/null") != 0) {
     GTEST_SKIP() << "a full tmpfs needs root and a private mount namespace";
   }
-  r = run({"jobs"}, "unshare -m --propagation private sh -c 'mount -t tmpfs -o size=64k tmpfs "
-                    "varnoklis-logs && cat /dev/zero >varnoklis-logs/fill 2>/dev/null; "
-                    "exec \"$0\" \"$@\"' ");
+  r = run({"jobs"},
+          "unshare -m --propagation private sh -c 'mount -t tmpfs -o size=64k tmpfs "
+          "varnoklis-logs && cat /dev/zero >varnoklis-logs/fill 2>/dev/null; "
+          "exec \"$0\" \"$@\"' ");
   EXPECT_EQ(r.status, 4);
   EXPECT_NE(r.output.find("varnoklis-batch: cannot write the log varnoklis-logs/" +
-                          std::string(today) +
-                          "/L0001-IDSTAMM-T01.log: No space left on device\n"),
+                          std::string(today) + "/L0001-IDSTAMM-T01.log: No space left on device\n"),
             std::string::npos)
       << r.output;
   EXPECT_NE(read_file(work.cwd() / "r.jsonl").find("\"status\":0,"), std::string::npos);
@@ -345,8 +345,8 @@ TEST(Batch, ReportAndMetricsEscapeAndCarryOver) {
         "\xc3\xbc\\n\"} 5\n",
         "\nvarnoklis_job_ran{keyword=\"IDSTAMM\",terminal=\"T2\",path=\"y\"} 0\n",
         "\nvarnoklis_batch_last_start_timestamp_seconds 1796785200\n",
-        "\nvarnoklis_batch_last_run_timestamp_seconds 1796785203\n",
-        "\nvarnoklis_batch_status 5\n", "\nvarnoklis_batch_jobs{outcome=\"not_run\"} 1\n"}) {
+        "\nvarnoklis_batch_last_run_timestamp_seconds 1796785203\n", "\nvarnoklis_batch_status 5\n",
+        "\nvarnoklis_batch_jobs{outcome=\"not_run\"} 1\n"}) {
     EXPECT_NE(metrics.find(series), std::string::npos) << series << metrics;
   }
   EXPECT_EQ(metrics.find("T2"), metrics.rfind("T2")) << "a job that did not run has one series";
