@@ -204,15 +204,19 @@ std::string host_name() {
 // The batch once its options are checked: alone on its job file and log folder, it reads the
 // job file and runs it.
 int run_alone(const Options& options, const std::string& state_folder, FaultHook& fault_hook) {
+  BatchLock lock;
+  std::string refused;
+  if (!lock.lock_job_file(options.job_file, state_folder, refused)) {
+    complain(refused);
+    return kExitRefused;
+  }
   std::error_code error;
   std::filesystem::create_directories(options.logs, error);
   if (error) {
     complain("cannot create the log folder " + options.logs + ": " + error.message());
     return 1;
   }
-  BatchLock lock;
-  std::string refused;
-  if (!lock.acquire(options.job_file, options.logs, state_folder, refused)) {
+  if (!lock.lock_logs(options.logs, state_folder, refused)) {
     complain(refused);
     return kExitRefused;
   }

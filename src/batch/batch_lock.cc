@@ -80,19 +80,20 @@ bool take(const std::string& name, const std::string& folder, const std::string&
 
 }  // namespace
 
-bool BatchLock::acquire(const std::string& job_file, const std::string& logs,
-                        const std::string& state_folder, std::string& error) {
-  held_.clear();
+bool BatchLock::lock_job_file(const std::string& job_file, const std::string& state_folder,
+                              std::string& error) {
+  struct stat jobs {};
+  // A job file that cannot be found is named by its reading, right after the locks.
+  return state_folder.empty() || ::stat(job_file.c_str(), &jobs) != 0 ||
+         take(lock_name(state_folder, "jobs", jobs), state_folder, "is running " + job_file,
+              held_.emplace_back(), error);
+}
+
+bool BatchLock::lock_logs(const std::string& logs, const std::string& state_folder,
+                          std::string& error) {
   if (state_folder.empty()) {
     return take(logs + "/.varnoklis-batch.lock", logs, "is writing into " + logs,
                 held_.emplace_back(), error);
-  }
-  struct stat jobs {};
-  // A job file that cannot be found is named by its reading, right after the locks.
-  if (::stat(job_file.c_str(), &jobs) == 0 &&
-      !take(lock_name(state_folder, "jobs", jobs), state_folder, "is running " + job_file,
-            held_.emplace_back(), error)) {
-    return false;
   }
   struct stat folder {};
   if (::stat(logs.c_str(), &folder) != 0) {

@@ -13,10 +13,14 @@ namespace varnoklis::batch {
 /// holds the process id of the batch that holds it.
 class BatchLock {
  public:
-  /// Takes the locks without waiting; false with `error` set (the message without the program's
-  /// name) when another batch holds one or a lock file cannot be opened.
-  bool acquire(const std::string& job_file, const std::string& logs,
-               const std::string& state_folder, std::string& error);
+  /// Takes the job file's lock without waiting (none without a state folder); false with `error`
+  /// set (the message without the program's name) when another batch holds it or its lock file
+  /// cannot be opened.
+  bool lock_job_file(const std::string& job_file, const std::string& state_folder,
+                     std::string& error);
+
+  /// Takes the lock of the existing log folder `logs` as `lock_job_file` takes the job file's.
+  bool lock_logs(const std::string& logs, const std::string& state_folder, std::string& error);
 
  private:
   std::vector<FileDescriptor> held_;
