@@ -246,7 +246,7 @@ std::string metrics_text(const BatchRecord& batch, const std::vector<Job>& jobs,
   return text +
          gauge(kBatchSeconds, "Wall time of the whole batch in seconds.",
                kBatchSeconds + format(" %.3f\n", seconds)) +
-         gauge(kLastSuccess, "End of the last batch that ended 0.",
+         gauge(kLastSuccess, "End of the last batch whose every job ended 0.",
                kLastSuccess + format(" %.0f\n", last_success)) +
          start_gauge(batch.start) +
          gauge(kLastRun, "End of the last batch, whatever its status.",
