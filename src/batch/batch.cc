@@ -147,8 +147,9 @@ bool open_night(const Options& options, BatchRecord& batch, bool& output_failed)
     output_failed = true;
   }
   if (batch.logs.empty()) return false;
-  std::string messages = prune_nights(options.logs, options.keep_nights, batch.logs);
-  if (!messages.empty()) std::fprintf(stderr, "varnoklis-batch: %s", messages.c_str());
+  for (const std::string& message : prune_nights(options.logs, options.keep_nights, batch.logs)) {
+    complain(message);
+  }
   return true;
 }
 

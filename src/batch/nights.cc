@@ -68,7 +68,8 @@ std::string make_night_folder(const std::string& logs, std::time_t start, std::s
   return {};
 }
 
-std::string prune_nights(const std::string& logs, int keep, const std::string& tonight) {
+std::vector<std::string> prune_nights(const std::string& logs, int keep,
+                                      const std::string& tonight) {
   if (keep == 0) return {};
   std::vector<std::pair<std::pair<std::string, long>, fs::path>> nights;
   std::error_code error;
@@ -77,13 +78,13 @@ std::string prune_nights(const std::string& logs, int keep, const std::string& t
     if (night_of(it->path().filename().string(), night)) nights.emplace_back(night, it->path());
   }
   std::sort(nights.begin(), nights.end(), [](const auto& a, const auto& b) { return a > b; });
-  std::string messages;
+  std::vector<std::string> messages;
   for (std::size_t i = static_cast<std::size_t>(keep); i < nights.size(); ++i) {
     const fs::path& folder = nights[i].second;
     if (folder.filename() == fs::path(tonight).filename()) continue;
     // A link named like a night is removed itself; what it points to is left alone.
     fs::remove_all(folder, error);
-    if (error) messages += "cannot remove " + folder.string() + ": " + error.message() + "\n";
+    if (error) messages.push_back("cannot remove " + folder.string() + ": " + error.message());
   }
   return messages;
 }

@@ -2,6 +2,7 @@
 
 #include <ctime>
 #include <string>
+#include <vector>
 
 namespace varnoklis::batch {
 
@@ -12,7 +13,8 @@ namespace varnoklis::batch {
 std::string make_night_folder(const std::string& logs, std::time_t start, std::string& error);
 
 /// Removes all but the `keep` newest night folders of `logs` (0 keeps all), never `tonight`, and
-/// nothing whose name is not a night's. Returns the messages of those that could not be removed.
-std::string prune_nights(const std::string& logs, int keep, const std::string& tonight);
+/// nothing whose name is not a night's. Returns a message for each that could not be removed.
+std::vector<std::string> prune_nights(const std::string& logs, int keep,
+                                      const std::string& tonight);
 
 }  // namespace varnoklis::batch
