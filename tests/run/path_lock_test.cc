@@ -50,6 +50,23 @@ TEST(PathLock, LockFileBesideElseTheDownloadFileItself) {
   std::string fifo = (dir.path() / std::string(252, 'f')).string();
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   EXPECT_FALSE(PathLock().acquire(fifo));
+
+  // The state folder's lock of a file that a replace did away with goes with the lock.
+  std::string state = (dir.path() / "state").string(), lock_of_file;
+  ASSERT_EQ(::mkdir(state.c_str(), 0700), 0);
+  testing::write_file(path, "old");
+  {
+    PathLock held;
+    ASSERT_TRUE(held.acquire(path, state));
+    struct stat info {};
+    ::stat(path.c_str(), &info);
+    lock_of_file = state + "/file-" + std::to_string(info.st_dev) + "-" +
+                   std::to_string(info.st_ino) + ".lock";
+    EXPECT_TRUE(locked(lock_of_file));
+    testing::write_file(path + ".new", "new");
+    std::filesystem::rename(path + ".new", path);
+  }
+  EXPECT_FALSE(std::filesystem::exists(lock_of_file));
 }
 
 // A journal that the program did not write is never followed; lock files are private to their
