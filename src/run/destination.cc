@@ -287,8 +287,8 @@ bool Destination::replace() {
 bool Destination::overwrite() {
   bool regular = S_ISREG(before_.st_mode);
   FileDescriptor saved(regular ? keep_aside(file_, failure_) : -1);
-  if (regular && (!saved.ok() || !write_journal(journal_, out_.get(), file_, collector_.get(), 0,
-                                                failure_))) {
+  if (regular &&
+      (!saved.ok() || !write_journal(journal_, out_.get(), file_, collector_.get(), 0, failure_))) {
     return false;
   }
   off_t length = ::lseek(collector_.get(), 0, SEEK_END);
@@ -309,8 +309,7 @@ bool Destination::overwrite() {
 bool Destination::append() {
   bool regular = S_ISREG(before_.st_mode);
   if (regular && ::fstat(out_.get(), &before_) != 0) return fail(failure_, "Datei", file_, errno);
-  if (regular &&
-      !write_journal(journal_, out_.get(), file_, -1, before_.st_size, failure_)) {
+  if (regular && !write_journal(journal_, out_.get(), file_, -1, before_.st_size, failure_)) {
     return false;
   }
   bool ok = copy_all(collector_.get(), out_.get()) && (!regular || ::fsync(out_.get()) == 0);

@@ -107,8 +107,8 @@ class Destination {
   struct stat before_ {};  // the existing download file when it was opened
   bool existed_ = false;
   FileDescriptor collector_;
-  std::string temp_name_;  // Replace: the name of the collector beside the download file
-  std::string journal_;    // InPlace and Append of a plain file: where its journal goes
+  std::string temp_name_;         // Replace: the name of the collector beside the download file
+  std::string journal_;           // InPlace and Append of a plain file: where its journal goes
   std::string collector_folder_;  // InPlace and Append: where the nameless collector was made
   FileFailure failure_;
 };

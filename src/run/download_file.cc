@@ -75,10 +75,10 @@ WriteResult write_download_file(Session& session, const std::string& path,
   // Without a file to collect the records in, nothing can be written: write_ok stays false.
   bool write_ok = false;
   int write_error = 0;
-  int result = destination.collector() < 0 ? 0
-                                           : collect_records(session, path, format,
-                                                             destination.collector(), write_ok,
-                                                             write_error);
+  int result =
+      destination.collector() < 0
+          ? 0
+          : collect_records(session, path, format, destination.collector(), write_ok, write_error);
   if (result != 0) {
     print("Error Tab. Kvx999Tmp lesen! ErrNr: %d User: %s\n", result, path.c_str());
     return WriteResult::ReadBackFailed;

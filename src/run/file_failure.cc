@@ -40,8 +40,8 @@ bool fail(FileFailure& failure, const char* object, const std::string& name, int
 
 std::string reason_line(const FileFailure& failure) {
   if (failure.object == nullptr) return {};
-  std::string line = "  " + std::string(failure.object) + " " + failure.name + ": " +
-                     system_reason(failure.error);
+  std::string line =
+      "  " + std::string(failure.object) + " " + failure.name + ": " + system_reason(failure.error);
   struct stat info {};
   if ((failure.error == EACCES || failure.error == EPERM) &&
       ::lstat(failure.name.c_str(), &info) == 0 && info.st_uid != ::geteuid()) {

@@ -247,8 +247,8 @@ bool repair_from(const std::string& path, const std::string& journal) {
   if (!in.ok() && errno == ENOENT) return true;
   struct stat info {};
   int error = !in.ok() || ::fstat(in.get(), &info) != 0 ? errno
-              : S_ISREG(info.st_mode)                    ? 0
-                                                         : kNotRegularFile;
+              : S_ISREG(info.st_mode)                   ? 0
+                                                        : kNotRegularFile;
   if (error != 0) {
     report_open_failure(path, {"Journal", journal, error});
     return false;

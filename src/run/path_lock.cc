@@ -160,7 +160,7 @@ bool PathLock::acquire(const std::string& path, const std::string& state_folder,
   release();
   failure_ = {};
   LockWait wait{Clock::now() + std::chrono::seconds(settings.wait_seconds), path,
-            settings.wait_seconds};
+                settings.wait_seconds};
   // Named after the file, so that runs through a symbolic link and through its target take turns.
   std::string beside = resolved_file(path) + ".lock";
   Held& own = held_.emplace_back();

@@ -1,7 +1,8 @@
 // A run killed at any call (from a traced clean run) that touches the download file, its folder,
 // a journal or a temporary file: the next run, though it cannot connect and names the file through
-// its other name where it has one, leaves the previous or the new file; the run after it writes as usual and leaves no stray file. The trace also shows
-// the order of the syncs that a power loss needs.
+// its other name where it has one, leaves the previous or the new file; the run after it writes as
+// usual and leaves no stray file. The trace also shows the order of the syncs that a power loss
+// needs.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -19,9 +20,9 @@ namespace {
 namespace fs = std::filesystem;
 
 struct Scenario {
-  std::string name, mode, file;  // file: the one whose content is checked
-  bool journalled;               // written in place or appended, else replaced
-  std::string setup;             // shell commands in the working area; OLD: the old content
+  std::string name, mode, file;       // file: the one whose content is checked
+  bool journalled;                    // written in place or appended, else replaced
+  std::string setup;                  // shell commands in the working area; OLD: the old content
   std::string other = "out/T01.dnl";  // the name the repairing run gives the file
 };
 

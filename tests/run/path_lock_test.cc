@@ -214,12 +214,13 @@ TEST(PathLock, FileFailuresSayWhy) {
     bool unprivileged = false;  // and the run is another account's
   };
   std::vector<Case> cases = {
-      {"mkfifo t.dat.lock", path, "1", "", open_failure(path, "Sperrdatei " + path +
-                                                                   ".lock: not a regular file")},
+      {"mkfifo t.dat.lock", path, "1", "",
+       open_failure(path, "Sperrdatei " + path + ".lock: not a regular file")},
       {"mkfifo t.dat.journal", path, "1", "",
        open_failure(path, "Journal " + path + ".journal: not a regular file")},
       {"mkdir -m 555 ro", folder + "/t.dat", "1", "",
-       open_failure(folder + "/t.dat", "Ordner " + folder + ": Permission denied (Eigentuemer root)"),
+       open_failure(folder + "/t.dat",
+                    "Ordner " + folder + ": Permission denied (Eigentuemer root)"),
        true, true},
       {"touch t.dat.lock; chmod 600 t.dat.lock", path, "1", "",
        open_failure(path, "Sperrdatei " + path + ".lock: Permission denied (Eigentuemer root)"),
@@ -240,7 +241,7 @@ TEST(PathLock, FileFailuresSayWhy) {
     sh("rm -rf t.dat* ro full; " + c.setup);
     work.set_wrapper("env VARNOKLIS_LOCK_WAIT=2 " + c.wrapper);
     auto r = c.unprivileged ? work.run_unprivileged({"QZDNL60P", "T01", c.path, c.mode})
-                       : work.run({"QZDNL60P", "T01", c.path, c.mode});
+                            : work.run({"QZDNL60P", "T01", c.path, c.mode});
     EXPECT_EQ(r.status, kExitFileNotWritten);
     EXPECT_EQ(r.output, c.output);
   }
