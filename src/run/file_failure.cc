@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 #include "base/output.h"
@@ -24,6 +25,15 @@ std::string owner_name(uid_t uid) {
   return std::to_string(uid);
 }
 
+// The full path, also where the run was given a relative one.
+std::string full_name(const std::string& name) {
+  std::error_code error;
+  std::string full = std::filesystem::absolute(name, error).lexically_normal().string();
+  if (error || full.empty()) return name;
+  if (full.size() > 1 && full.back() == '/') full.pop_back();
+  return full;
+}
+
 std::string system_reason(int error) {
   if (error == kNotRegularFile) return "not a regular file";
   char buffer[256];
@@ -40,8 +50,8 @@ bool fail(FileFailure& failure, const char* object, const std::string& name, int
 
 std::string reason_line(const FileFailure& failure) {
   if (failure.object == nullptr) return {};
-  std::string line =
-      "  " + std::string(failure.object) + " " + failure.name + ": " + system_reason(failure.error);
+  std::string line = "  " + std::string(failure.object) + " " + full_name(failure.name) + ": " +
+                     system_reason(failure.error);
   struct stat info {};
   if ((failure.error == EACCES || failure.error == EPERM) &&
       ::lstat(failure.name.c_str(), &info) == 0 && info.st_uid != ::geteuid()) {
