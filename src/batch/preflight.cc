@@ -1,7 +1,6 @@
 #include "batch/preflight.h"
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,6 +16,7 @@
 #include "db/session.h"
 #include "db/timeouts.h"
 #include "run/destination.h"
+#include "run/file_failure.h"
 #include "run/path_lock.h"
 
 namespace varnoklis::batch {
@@ -25,25 +25,9 @@ namespace {
 
 const char* const kKeys[] = {"LOGIN", "PASS", "DATABASE", "SCHEMA"};
 
-// getpwuid_r rather than getpwuid: the batch runs its jobs in threads.
-std::string owner_name(uid_t uid) {
-  struct passwd entry {};
-  struct passwd* found = nullptr;
-  char buffer[1024];
-  if (::getpwuid_r(uid, &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr) {
-    return found->pw_name;
-  }
-  return std::to_string(uid);
-}
-
-// "OBJECT NAME: REASON", naming the owner where another account's object refused access.
-std::string reason(const char* object, const std::string& name, int error,
-                   const struct stat* info = nullptr) {
-  std::string line = std::string(object) + " " + name + ": " + std::strerror(error);
-  if ((error == EACCES || error == EPERM) && info != nullptr && info->st_uid != ::geteuid()) {
-    line += " (Eigentuemer " + owner_name(info->st_uid) + ")";
-  }
-  return line;
+// The reason line's own words, without its indent.
+std::string reason(const char* object, const std::string& name, int error) {
+  return reason_line({object, name, error}).substr(2);
 }
 
 // The account's own right, as the kernel would grant it to an open (effective IDs); 0 or errno.
@@ -57,7 +41,7 @@ std::string folder_problem(const std::string& folder) {
   if (::stat(folder.c_str(), &info) != 0) return reason("Ordner", folder, errno);
   if (!S_ISDIR(info.st_mode)) return reason("Ordner", folder, ENOTDIR);
   int error = access_error(folder, W_OK | X_OK);
-  return error == 0 ? std::string() : reason("Ordner", folder, error, &info);
+  return error == 0 ? std::string() : reason("Ordner", folder, error);
 }
 
 // A folder that is made where missing: the nearest one that exists must take it.
@@ -103,10 +87,7 @@ void NightCheck::configuration() {
     config::ConfigValue found = config::read_config_value(path, "", kKeys[i], 0);
     if (found.status == config::ConfigStatus::NoFile) {
       std::string absolute = config::absolute_path(path);
-      struct stat info {};
-      bool exists = ::stat(absolute.c_str(), &info) == 0;
-      problem("varnoklis-batch: ",
-              reason("Datei", absolute, found.file_error, exists ? &info : nullptr));
+      problem("varnoklis-batch: ", reason("Datei", absolute, found.file_error));
       return;
     }
     if (found.status != config::ConfigStatus::Found) {
@@ -154,7 +135,7 @@ void NightCheck::download_file(const std::string& prefix, const std::string& pat
   if (::stat(path.c_str(), &info) == 0) {
     if (S_ISDIR(info.st_mode)) return problem(prefix, reason("Datei", path, EISDIR));
     int error = access_error(path, W_OK);
-    if (error != 0) problem(prefix, reason("Datei", path, error, &info));
+    if (error != 0) problem(prefix, reason("Datei", path, error));
     return;
   }
   if (errno != ENOENT) return problem(prefix, reason("Datei", path, errno));
@@ -171,7 +152,7 @@ void NightCheck::lock_or_journal(const std::string& prefix, const char* object,
   if (!S_ISREG(info.st_mode))
     return problem(prefix, std::string(object) + " " + name + ": not a regular file");
   int error = access_error(name, R_OK);
-  if (error != 0) problem(prefix, reason(object, name, error, &info));
+  if (error != 0) problem(prefix, reason(object, name, error));
 }
 
 void NightCheck::folders() {
