@@ -5,10 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdint>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <set>
 
@@ -46,8 +43,8 @@ std::string folder_problem(const std::string& folder) {
 
 // A folder that is made where missing: the nearest one that exists must take it.
 std::string made_folder_problem(const std::string& folder) {
-  std::filesystem::path at = std::filesystem::absolute(folder).lexically_normal();
   std::error_code error;
+  std::filesystem::path at = std::filesystem::absolute(folder, error).lexically_normal();
   while (at.has_parent_path() && at != at.parent_path() && !std::filesystem::exists(at, error)) {
     at = at.parent_path();
   }
