@@ -10,6 +10,7 @@
 #include "db/failure.h"
 #include "db/odbc.h"
 #include "db/sql_text.h"
+#include "db/timeouts.h"
 
 namespace varnoklis {
 
@@ -55,6 +56,13 @@ class Session {
   /// Connects to the data source, twice when records are committed in groups; 0 when connected,
   /// -1 otherwise (diagnostics filled).
   int connect(const std::string& data_source, const std::string& user, const std::string& password);
+
+  /// The login and query timeouts of the connections opened from now on and their statements.
+  void set_timeouts(const DatabaseTimeouts& timeouts) { timeouts_ = timeouts; }
+  /// The query timeout a statement is given, in seconds; none (-1) where the driver would not
+  /// honour it as a limit on the statement: the embedded store's driver takes the attribute and
+  /// ignores it, its waits for a lock end after the data source's own `Timeout`.
+  int query_timeout() const { return dialect_ == Dialect::SqlServer ? timeouts_.query : -1; }
 
   /// Records per burst (1 to 1000); 1, the default, sends each record at once under automatic
   /// commit on the one connection. Set before connecting.
@@ -165,6 +173,7 @@ class Session {
   Link reading_;
   Link staging_;
   std::size_t commit_group_ = 1;
+  DatabaseTimeouts timeouts_;
   StagingGroup group_;
   std::uint64_t commits_ = 0;
   std::uint64_t flushes_ = 0;
