@@ -137,6 +137,8 @@ class Session {
   void report_failure(std::string_view what, const Diagnostics& diag);
   /// Reports that a transiently failed statement is tried again as attempt `next_attempt`.
   void report_retry(std::string_view what, const Diagnostics& diag, int next_attempt);
+  /// Waits `retry_pause(next_attempt)`, unless the test seam leaves the pause out.
+  void pause_before(int next_attempt);
   /// Number of statements that failed for good in this run.
   std::uint64_t failures() const { return failures_; }
 
