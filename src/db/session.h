@@ -92,8 +92,6 @@ class Session {
   /// The reading connection (`staging` false) or the one the staging statements use, which is
   /// the reading one without groups; SQL_NULL_HANDLE before connecting.
   SQLHANDLE connection(bool staging = false) const { return link(staging).handle.get(); }
-  /// The folder of the embedded store (empty with SQL Server).
-  const std::filesystem::path& store_folder() const { return store_folder_; }
 
   /// Number of statements executed so far (every attempt counts).
   std::uint64_t statements_sent() const { return statements_sent_; }

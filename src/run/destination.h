@@ -82,7 +82,6 @@ class Destination {
   bool commit();
 
  private:
-  bool open_missing();
   bool open_existing(bool new_file, const std::string& state_folder);
   bool take_over_attributes();
   bool replace();
