@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <system_error>
+#include <thread>
 
 #include "base/output.h"
 #include "db/statement.h"
@@ -221,6 +222,12 @@ void Session::report_failure(std::string_view what, const Diagnostics& diag) {
 
 void Session::report_retry(std::string_view what, const Diagnostics& diag, int next_attempt) {
   print("%s", retry_line(what, from_database(badge_), diag, next_attempt).c_str());
+}
+
+void Session::pause_before(int next_attempt) {
+  Diagnostics ignored;
+  if (fault_hook_ && fault_hook_(FaultPoint::RetryPause, next_attempt, ignored)) return;
+  std::this_thread::sleep_for(retry_pause(next_attempt));
 }
 
 int Session::run(Purpose purpose, const std::string& text) {

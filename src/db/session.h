@@ -100,8 +100,6 @@ class Session {
   /// The reading connection (`staging` false) or the one the staging statements use, which is
   /// the reading one without groups; SQL_NULL_HANDLE before connecting.
   SQLHANDLE connection(bool staging = false) const { return link(staging).handle.get(); }
-  /// The folder of the embedded store (empty with SQL Server).
-  const std::filesystem::path& store_folder() const { return store_folder_; }
 
   /// Number of statements executed so far (every attempt counts).
   std::uint64_t statements_sent() const { return statements_sent_; }
@@ -145,6 +143,8 @@ class Session {
   void report_failure(std::string_view what, const Diagnostics& diag);
   /// Reports that a transiently failed statement is tried again as attempt `next_attempt`.
   void report_retry(std::string_view what, const Diagnostics& diag, int next_attempt);
+  /// Waits `retry_pause(next_attempt)`, unless the test seam leaves the pause out.
+  void pause_before(int next_attempt);
   /// Number of statements that failed for good in this run.
   std::uint64_t failures() const { return failures_; }
 
