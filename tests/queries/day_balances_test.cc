@@ -47,20 +47,6 @@ TEST(NumberText, MinutesFrom1000HoursShowTheOverflowMarkAndKeepTheSign) {
   EXPECT_EQ(minutes(INT_MIN), "******-");
 }
 
-TEST(DayBalances, SqlServerTextByteForByte) {
-  EXPECT_EQ(
-      fill(kDayBalancesSql, Dialect::SqlServer, {"MANDANT1", "MANDANT1", "O'K"}),
-      " SELECT  COALESCE(TGBVT1,0) + COALESCE(TGBSA1,0),  COALESCE(TGBVT2,0) + COALESCE(TGBSA2,"
-      "0),  COALESCE(TGBVT3,0) + COALESCE(TGBSA3,0),  COALESCE(TGBVT4,0) + COALESCE(TGBSA4,0), "
-      " COALESCE(TGBVT5,0) + COALESCE(TGBSA5,0),  COALESCE(TGBVT6,0) + COALESCE(TGBSA6,0),  COA"
-      "LESCE(TGBVT7,0) + COALESCE(TGBSA7,0),  COALESCE(TGBVT1,0) + COALESCE(TGBSA1,0) +   COALE"
-      "SCE(TGBVT2,0) + COALESCE(TGBSA2,0),  COALESCE(TGBVT2,0) + COALESCE(TGBSA2,0) +   COALESC"
-      "E(TGBVT3,0) + COALESCE(TGBSA3,0)  FROM  MANDANT1.Kvx320Tgb, MANDANT1.Kvx300Pnr  WHERE TG"
-      "BPNR = 'O''K'  AND   TGBZTR = 1  AND   TGBDTM = CONVERT(datetime,  (CONVERT(char(8),(CUR"
-      "RENT_TIMESTAMP-1),112)),112)  AND TGBPNR = PNRNUM  AND ((PnrSta <> 4 AND PnrSta <> 8) OR"
-      " PnrSta IS NULL) ");
-}
-
 class DayBalancesStore : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -55,19 +55,6 @@ TEST(NumberText, DaysThatWouldOutgrowSevenCharactersLoseLeadOrShowTheOverflowMar
   EXPECT_EQ(days(NAN), "****** ");
 }
 
-TEST(Vacation, SqlServerTextsByteForByte) {
-  EXPECT_EQ(
-      fill(kVacationAccountSql, Dialect::SqlServer, {"MANDANT1", "O'K"}),
-      " SELECT convert(char(8), UtgDtm, 112),   COALESCE(UtgVtg, 0.0),   COALESCE(UtgRtg, 0.0),"
-      " COALESCE(UtgGut, 0.0)  FROM  MANDANT1.Kvx332Utg  WHERE UTGPNR = 'O''K'  AND UtgDtm <= C"
-      "ONVERT(datetime,CONVERT(char(8),CURRENT_TIMESTAMP,112),112)  ORDER BY UtgDtm DESC ");
-  EXPECT_EQ(
-      fill(kVacationEntitlementSql, Dialect::SqlServer, {"MANDANT1", "MANDANT1", "O'K"}),
-      " SELECT  COALESCE(URVGUR, 0.0), COALESCE(URVVJR, 0.0)  FROM  MANDANT1.Kvx332Urv, MANDANT"
-      "1.Kvx300Pnr  WHERE URVPNR = 'O''K'  AND URVJHR = DATEPART(year, CURRENT_TIMESTAMP)  AND "
-      "URVPNR = PNRNUM  AND ((PnrSta <> 4 AND PnrSta <> 8) OR PnrSta IS NULL)");
-}
-
 class VacationStore : public ::testing::Test {
  protected:
   void SetUp() override {
