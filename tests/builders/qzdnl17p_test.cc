@@ -132,18 +132,5 @@ TEST_F(Qzdnl17pStore, AClassWiderThanItsGroupIsRejected) {
   EXPECT_FALSE(counts_.records_missing);
 }
 
-TEST_F(Qzdnl17pStore, ABadgeCursorThatCannotOpenMarksRecordsMissing) {
-  store_.sql("KVXCORE", "DROP TABLE Kvx301Asw;");
-  Session fresh;
-  store_.connect(fresh);
-  ASSERT_EQ(fresh.switch_schema("MANDANT1"), 0);
-  ::testing::internal::CaptureStdout();
-  BuildCounts counts = build_qzdnl17p(fresh, "p", "T01", "MANDANT1");
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(),
-            "DB-Fehler Ausweise lesen! ErrNr: 1 SQLSTATE: HY000\n"
-            "Ausweise gesamt: 0 davon in Datei gestellt: 0\n");
-  EXPECT_TRUE(counts.records_missing);
-}
-
 }  // namespace
 }  // namespace varnoklis
