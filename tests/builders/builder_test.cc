@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "builders/builder_store.h"
@@ -21,6 +22,10 @@ struct Keyword {
   const char* keyword;
   std::string display_progress;
 };
+
+void PrintTo(const Keyword& keyword, std::ostream* out) {
+  *out << keyword.keyword;
+}
 
 const std::string kLineRead = "Fetch Sal_DspTxtVar_Read! RC:0!\nSQLFetch Saldenwerte! RC: 0\n";
 
