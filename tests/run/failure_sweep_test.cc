@@ -104,8 +104,7 @@ TEST_P(FailureSweep, TransientFailuresAreTriedAgain) {
   }
   const std::string insert_point = "execute:" + std::to_string(insert);
   const std::string points[] = {"execute:1", "execute:" + std::to_string(statements_ / 2),
-                                "execute:" + std::to_string(statements_), "commit:1",
-                                insert_point};
+                                "execute:" + std::to_string(statements_), "commit:1", insert_point};
   for (const std::string& point : points) {
     for (const char* state : {"40001:1205", "HYT00:0"}) {
       for (int times : {1, 2, 3}) {
