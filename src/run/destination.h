@@ -53,6 +53,10 @@ std::string missing_file_name(const std::string& path);
 /// The name the kernel reached through the open descriptor `fd`; `fallback` when unknown.
 std::string resolved_name(int fd, const std::string& fallback);
 
+/// The held file of the download file `file` (symbolic links resolved): `.NAME.varnoklis-held`
+/// beside it.
+std::string held_name(const std::string& file);
+
 /// How the collected records reach the download file.
 enum class Way {
   Replace,  ///< a new file beside the download file is renamed over it in one step
@@ -77,9 +81,17 @@ class Destination {
   bool open(const std::string& path, bool new_file, const std::string& state_folder);
   /// The file to collect the records in; -1 when none could be made.
   int collector() const { return collector_.get(); }
-  /// Moves the collected records into the download file. False when that failed; the download
-  /// file is then as it was before.
+  /// Moves the collected records into the download file, then removes a held file of the path
+  /// unless they were appended. False when that failed; the download file is then as it was
+  /// before.
   bool commit();
+  /// A new read-only descriptor of the regular file that a new file replaces (written in
+  /// place or not); -1 on a first run, an append, a FIFO or device, or when it cannot be read.
+  int open_previous() const;
+  /// Keeps the collected records beside the file as its held file, `held_name(file)`, instead
+  /// of putting them in place, with the file's attributes. True when that was done (`held_file`
+  /// names it) or when the file is written in place (no held file: `held_file` empty).
+  bool hold(std::string& held_file);
 
  private:
   bool open_missing();
@@ -88,6 +100,7 @@ class Destination {
   bool replace();
   bool overwrite();
   bool append();
+  void drop_held() const;
 
   std::string path_;  // the download file as named
   std::string file_;  // the download file, with symbolic links followed
