@@ -6,6 +6,8 @@ namespace varnoklis::batch {
 
 namespace {
 
+constexpr long kMostNightsKept = 100000;
+
 bool parse_number(const std::string& text, long low, long high, long& value) {
   const char* end = text.data() + text.size();
   auto [stop, error] = std::from_chars(text.data(), end, value);
@@ -40,6 +42,15 @@ bool set_option(const std::string& name, const std::string& value, Options& opti
     error = "--memory needs a size in MiB from 1 to 1048576, not '" + value + "'";
     return false;
   }
+  if (name == "--keep-nights") {
+    if (parse_number(value, 0, kMostNightsKept, number)) {
+      options.keep_nights = static_cast<int>(number);
+      return true;
+    }
+    error = "--keep-nights needs a number of nights from 0 to " + std::to_string(kMostNightsKept) +
+            ", not '" + value + "'";
+    return false;
+  }
   if (value.empty()) {
     error = name + " needs a file or folder name";
     return false;
@@ -50,7 +61,7 @@ bool set_option(const std::string& name, const std::string& value, Options& opti
 
 bool takes_value(const std::string& name) {
   return name == "-j" || name == "--logs" || name == "--report" || name == "--metrics" ||
-         name == "--memory";
+         name == "--memory" || name == "--keep-nights";
 }
 
 bool set_flag(const std::string& name, Options& options) {
@@ -104,8 +115,10 @@ const char* help_text() {
   return "Usage: varnoklis-batch JOBFILE [options]\n"
          "Runs the download jobs of JOBFILE, one per line: KEYWORD TERMINAL PATH MODE.\n"
          "  -j N            jobs at a time (default 1, at most 64)\n"
-         "  --logs DIR      folder of the per-job logs (default ./varnoklis-logs)\n"
-         "  --report FILE   write a JSON Lines report, one object per job\n"
+         "  --logs DIR      folder of the nights' log folders (default ./varnoklis-logs)\n"
+         "  --keep-nights N keep the N newest night folders of logs (default 14; 0: all)\n"
+         "  --report FILE   write a JSON Lines report: a batch record, then one object\n"
+         "                  per job (the lines with \"line\")\n"
          "  --metrics FILE  write a Prometheus text file for the textfile collector\n"
          "  --memory MiB    bound of the shared answer memory (default 128)\n"
          "  --check         only check the job file\n"

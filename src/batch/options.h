@@ -13,6 +13,7 @@ struct Options {
   std::string report;            ///< JSON Lines file; empty: none
   std::string metrics;           ///< Prometheus text file; empty: none
   std::size_t memory_mib = 128;  ///< bound of the shared answer memory
+  int keep_nights = 14;          ///< night folders of logs kept; 0: all
   bool check = false;            ///< only check the job file
   bool help = false;
   bool version = false;

@@ -30,19 +30,23 @@ class BlockWriter {
   }
   bool flush() {
     bool ok = write_all(fd_, buffer_.data(), buffer_.size());
+    if (!ok && error_ == 0) error_ = errno;
     buffer_.clear();
     return ok;
   }
+  /// The error of the first failed write, 0 when none failed.
+  int error() const { return error_; }
 
  private:
   static constexpr std::size_t kBlock = 1 << 16;
   int fd_;
+  int error_ = 0;
   std::string buffer_;
 };
 
 // Reads the staged records into the collecting file. 0 when complete, else the failing result.
 int collect_records(Session& session, const std::string& path, const DownloadFormat& format, int fd,
-                    bool& write_ok) {
+                    bool& write_ok, int& write_error) {
   ReadBack read_back;
   int result = read_back.open(session, path);
   if (result != 0) return result;
@@ -55,6 +59,7 @@ int collect_records(Session& session, const std::string& path, const DownloadFor
   }
   read_back.close();
   write_ok = writer.flush() && write_ok;
+  write_error = writer.error();
   return result == 100 ? 0 : result;
 }
 
@@ -100,18 +105,21 @@ WriteResult write_download_file(Session& session, const std::string& path,
   WriteReport& found = report != nullptr ? *report : unused;
   Destination destination;
   if (!destination.open(path, format.new_file, state_folder)) {
-    print("Downloadfile %s konnte nicht geoeffnet werden!\n", path.c_str());
+    report_open_failure(path, destination.failure());
     return WriteResult::OpenFailed;
   }
   // Without a file to collect the records in, nothing can be written: write_ok stays false.
   bool write_ok = false;
-  int result = destination.collector() < 0
-                   ? 0
-                   : collect_records(session, path, format, destination.collector(), write_ok);
+  int write_error = 0;
+  int result =
+      destination.collector() < 0
+          ? 0
+          : collect_records(session, path, format, destination.collector(), write_ok, write_error);
   if (result != 0) {
     print("Error Tab. Kvx999Tmp lesen! ErrNr: %d User: %s\n", result, path.c_str());
     return WriteResult::ReadBackFailed;
   }
+  if (write_error != 0) destination.collector_failed(write_error);
   if (write_ok && compare_with_previous(destination, format, found)) {
     found.held = destination.hold(found.held_file);
     if (found.held) {
@@ -121,7 +129,7 @@ WriteResult write_download_file(Session& session, const std::string& path,
     write_ok = false;
   }
   if (!write_ok || !destination.commit()) {
-    print("Downloadfile %s konnte nicht geschrieben werden!\n", path.c_str());
+    report_write_failure(path, destination.failure());
     return WriteResult::WriteFailed;
   }
   return WriteResult::Written;

@@ -72,8 +72,10 @@ TEST(Faults, DownloadFileWritableOrNotInFoldersWritableOrNot) {
       EXPECT_EQ(read_file(path), (*c.mode == '1' ? "" : "OLD") + records);
     } else {
       EXPECT_EQ(r.status, kExitFileNotWritten);
-      EXPECT_EQ(r.output,
-                expected.output + "Downloadfile " + path + " konnte nicht geoeffnet werden!\n");
+      EXPECT_EQ(r.output, expected.output + "Downloadfile " + path +
+                              " konnte nicht geoeffnet werden!\n  Datei " + path +
+                              ": Permission denied" +
+                              (testing::running_as_root() ? " (Eigentuemer root)\n" : "\n"));
       EXPECT_EQ(read_file(path), "OLD");
     }
   }

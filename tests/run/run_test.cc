@@ -157,12 +157,14 @@ TEST(Run, UnwritableDownloadFileIsReported) {
   auto r = work.run({"QZDNL18P", "T01", path, "1"});
   EXPECT_EQ(r.status, kExitFileNotWritten);
   // The lock file beside the path cannot be made either, so the run stops before connecting.
-  EXPECT_EQ(r.output, "Downloadfile " + path + " konnte nicht geoeffnet werden!\n");
+  EXPECT_EQ(r.output, "Downloadfile " + path + " konnte nicht geoeffnet werden!\n  Ordner " +
+                          work.file("missing-folder") + ": No such file or directory\n");
   std::string folder = work.file("a");
   r = work.run({"QZDNL18P", "T01", folder, "1"});
   EXPECT_EQ(r.status, kExitFileNotWritten);
-  EXPECT_EQ(r.output,
-            kConnectedLine + "Downloadfile " + folder + " konnte nicht geoeffnet werden!\n");
+  EXPECT_EQ(r.output, kConnectedLine + "Downloadfile " + folder +
+                          " konnte nicht geoeffnet werden!\n  Datei " + folder +
+                          ": Is a directory\n");
   EXPECT_TRUE(std::filesystem::is_directory(folder));
 }
 
