@@ -153,6 +153,10 @@ TEST(Batch, BrokenConnectionIsOpenedAgain) {
   setenv("VARNOKLIS_NO_MEMORY", "1", 1);
   setenv("VARNOKLIS_MAX_REMOVED", "50", 1);
   std::string jobs, single;
+  // Each file is there before the single run, as it is before the job, for the same comparison.
+  for (const char* keyword : {"QZDNL17P", "QZDNL31P", "IDSTAMM"}) {
+    work.run_faulty(fault, work.root() / "stats", {keyword, "T01", work.file(keyword), "1"});
+  }
   for (const char* keyword : {"QZDNL17P", "QZDNL31P", "IDSTAMM"}) {
     jobs += std::string(keyword) + " T01 " + work.file(keyword) + " 1\n";
     single +=
