@@ -172,7 +172,7 @@ int run_jobs_of(const Options& options, BatchRecord& batch, const std::vector<Jo
     }
     SchedulerHooks hooks;
     hooks.run = [&](const Job& job, std::size_t worker) {
-      return run_job(job, batch.logs, *sessions[worker]);
+      return run_job(job, batch.logs, *sessions[worker], options.max_removed);
     };
     hooks.started = [&](std::size_t job) { progress.started(job); };
     hooks.ended = [&](std::size_t job, const Outcome& outcome) {

@@ -32,7 +32,7 @@ std::FILE* create_log(const std::string& path) {
 
 }  // namespace
 
-Outcome run_job(const Job& job, const std::string& logs, Session& session) {
+Outcome run_job(const Job& job, const std::string& logs, Session& session, int max_removed) {
   auto start = std::chrono::steady_clock::now();
   Outcome outcome;
   outcome.ran = true;
@@ -47,7 +47,7 @@ Outcome run_job(const Job& job, const std::string& logs, Session& session) {
     const char* argv[] = {"varnoklis",      job.keyword.c_str(), job.terminal.c_str(),
                           job.path.c_str(), job.mode.c_str(),    nullptr};
     set_thread_output(log);
-    outcome.status = varnoklis::run_job(5, argv, session, &outcome.counts);
+    outcome.status = varnoklis::run_job(5, argv, session, &outcome.counts, max_removed);
     session.end_run();
     // Every message was flushed as it was printed; the first that failed names the reason.
     int error = thread_output_error();

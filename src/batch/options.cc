@@ -1,6 +1,10 @@
 #include "batch/options.h"
 
 #include <charconv>
+#include <cstdlib>
+#include <optional>
+
+#include "run/run.h"
 
 namespace varnoklis::batch {
 
@@ -24,7 +28,7 @@ bool split_value(std::string& argument, std::string& value) {
 }
 
 bool set_option(const std::string& name, const std::string& value, Options& options,
-                std::string& error) {
+                bool& explicit_limit, std::string& error) {
   long number = 0;
   if (name == "-j") {
     if (parse_number(value, 1, 64, number)) {
@@ -51,6 +55,16 @@ bool set_option(const std::string& name, const std::string& value, Options& opti
             ", not '" + value + "'";
     return false;
   }
+  if (name == "--max-removed") {
+    std::optional<int> limit = parse_removal_limit(value);
+    if (limit) {
+      options.max_removed = *limit;
+      explicit_limit = true;
+      return true;
+    }
+    error = "--max-removed needs a share in percent from 0 to 100, not '" + value + "'";
+    return false;
+  }
   if (value.empty()) {
     error = name + " needs a file or folder name";
     return false;
@@ -61,7 +75,7 @@ bool set_option(const std::string& name, const std::string& value, Options& opti
 
 bool takes_value(const std::string& name) {
   return name == "-j" || name == "--logs" || name == "--report" || name == "--metrics" ||
-         name == "--memory" || name == "--keep-nights";
+         name == "--memory" || name == "--keep-nights" || name == "--max-removed";
 }
 
 bool set_flag(const std::string& name, Options& options) {
@@ -78,6 +92,7 @@ bool set_flag(const std::string& name, Options& options) {
 
 bool parse_options(const std::vector<std::string>& arguments, Options& options,
                    std::string& error) {
+  bool explicit_limit = false;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     std::string name = arguments[i];
     std::string value;
@@ -92,7 +107,9 @@ bool parse_options(const std::vector<std::string>& arguments, Options& options,
         error = name + " needs a value";
         return false;
       }
-      if (!set_option(name, joined ? value : arguments[++i], options, error)) return false;
+      if (!set_option(name, joined ? value : arguments[++i], options, explicit_limit, error)) {
+        return false;
+      }
     } else if (!joined && set_flag(name, options)) {
       continue;
     } else if (name.size() > 1 && name[0] == '-') {
@@ -108,6 +125,17 @@ bool parse_options(const std::vector<std::string>& arguments, Options& options,
   if (options.connect && !options.check) {
     error = "--connect needs --check";
     return false;
+  }
+  // Without --max-removed the jobs take the single run's variable, so that a job equals a single
+  // run with it set.
+  const char* setting = std::getenv("VARNOKLIS_MAX_REMOVED");
+  if (!explicit_limit && setting != nullptr && *setting != '\0') {
+    std::optional<int> limit = parse_removal_limit(setting);
+    if (!limit) {
+      error = std::string("VARNOKLIS_MAX_REMOVED ungueltig (0 bis 100 Prozent): ") + setting;
+      return false;
+    }
+    options.max_removed = *limit;
   }
   if (options.job_file.empty() && !options.help && !options.version) {
     error = "no job file named";
@@ -126,6 +154,8 @@ const char* help_text() {
          "                  per job (the lines with \"line\")\n"
          "  --metrics FILE  write a Prometheus text file for the textfile collector\n"
          "  --memory MiB    bound of the shared answer memory (default 128)\n"
+         "  --max-removed PCT  hold back a new file that removes more than PCT percent\n"
+         "                  of the badges of the file it replaces (default 50)\n"
          "  --check         only check the job file and what the night needs\n"
          "  --connect       with --check, also connect to the database once\n"
          "  --help          show this text\n"

@@ -117,6 +117,8 @@ std::string summary_end(const std::vector<Job>& jobs, const std::vector<Outcome>
     const Outcome& outcome = outcomes[i];
     if (!outcome.ran) {
       tail += "not run: " + job_tail(jobs[i]) + "\n";
+    } else if (outcome.status == kExitHeld) {
+      tail += "held: " + job_tail(jobs[i]) + "\n";
     } else if (outcome.status != 0) {
       tail += "failed: " + job_tail(jobs[i]) + " status=" + std::to_string(outcome.status) + "\n";
     }
@@ -124,20 +126,24 @@ std::string summary_end(const std::vector<Job>& jobs, const std::vector<Outcome>
   JobCounts counts = count_jobs(outcomes);
   return "total jobs=" + std::to_string(jobs.size()) + " ok=" + std::to_string(counts.ok) +
          " failed=" + std::to_string(counts.failed) + " not_run=" + std::to_string(counts.not_run) +
+         " held=" + std::to_string(counts.held) +
          format(" seconds=%.2f status=%d\n", seconds, status) + tail;
 }
 
 JobCounts count_jobs(const std::vector<Outcome>& outcomes) {
   JobCounts counts;
   for (const Outcome& outcome : outcomes) {
-    ++(!outcome.ran ? counts.not_run : outcome.status != 0 ? counts.failed : counts.ok);
+    ++(!outcome.ran                  ? counts.not_run
+       : outcome.status == kExitHeld ? counts.held
+       : outcome.status != 0         ? counts.failed
+                                     : counts.ok);
   }
   return counts;
 }
 
 int worse_status(int a, int b) {
   // The batch's statuses, the one that wins first; a status not listed never wins.
-  static constexpr int kOrder[] = {1, 9, 6, 5, 4, 3, 2, 7, 0};
+  static constexpr int kOrder[] = {1, 9, 6, 5, 4, 3, 2, kExitHeld, 7, 0};
   for (int status : kOrder) {
     if (a == status || b == status) return status;
   }
@@ -169,6 +175,16 @@ std::string rfc3339(std::time_t time) {
   return out;
 }
 
+// The comparison with the replaced file: its four counts (null when nothing was compared), and
+// whether and where the new file was held back.
+static std::string compared_fields(const RunCounts& c) {
+  auto count = [&](std::uint64_t n) { return c.compared ? std::to_string(n) : "null"; };
+  return ",\"added\":" + count(c.added) + ",\"removed\":" + count(c.removed) +
+         ",\"changed\":" + count(c.changed) + ",\"previous\":" + count(c.previous) +
+         ",\"held\":" + (c.held ? "true" : "false") +
+         ",\"held_file\":" + (c.held_file.empty() ? "null" : json_string(c.held_file));
+}
+
 std::string job_report_line(const Job& job, const Outcome& o) {
   auto when = [&](std::time_t time) { return o.ran ? json_string(rfc3339(time)) : "null"; };
   return "{\"line\":" + std::to_string(job.line) + ",\"keyword\":" + json_string(job.keyword) +
@@ -179,8 +195,8 @@ std::string job_report_line(const Job& job, const Outcome& o) {
          ",\"records\":" + std::to_string(o.counts.records) +
          format(",\"seconds\":%.3f", o.seconds) +
          ",\"statements\":" + std::to_string(o.counts.statements) +
-         ",\"remembered\":" + std::to_string(o.counts.remembered) + ",\"start\":" + when(o.start) +
-         ",\"end\":" + when(o.end) + ",\"log_written\":" +
+         ",\"remembered\":" + std::to_string(o.counts.remembered) + compared_fields(o.counts) +
+         ",\"start\":" + when(o.start) + ",\"end\":" + when(o.end) + ",\"log_written\":" +
          (!o.ran          ? "null"
           : o.log_written ? "true"
                           : "false") +
@@ -199,7 +215,8 @@ std::string report_text(const BatchRecord& batch, const std::vector<Job>& jobs,
                      ",\"logs\":" + (batch.logs.empty() ? "null" : json_string(batch.logs)) +
                      ",\"jobs\":{\"ok\":" + std::to_string(counts.ok) +
                      ",\"failed\":" + std::to_string(counts.failed) +
-                     ",\"not_run\":" + std::to_string(counts.not_run) + "}}}\n";
+                     ",\"not_run\":" + std::to_string(counts.not_run) +
+                     ",\"held\":" + std::to_string(counts.held) + "}}}\n";
   for (std::size_t i = 0; i < jobs.size(); ++i) text += job_report_line(jobs[i], outcomes[i]);
   return text;
 }
@@ -211,7 +228,8 @@ std::string metrics_text(const BatchRecord& batch, const std::vector<Job>& jobs,
     const char* name;
     const char* help;
     std::string (*value)(const Outcome&);
-    bool for_all;  // also for the jobs that did not run
+    bool for_all;           // also for the jobs that did not run
+    bool compared = false;  // only for the jobs that compared their new file with the old one
   };
   static const Metric kMetrics[] = {
       {"varnoklis_job_ran", "1 when the job ran in the last batch, 0 when it did not.",
@@ -224,6 +242,12 @@ std::string metrics_text(const BatchRecord& batch, const std::vector<Job>& jobs,
        [](const Outcome& o) { return std::to_string(o.counts.badges); }, false},
       {"varnoklis_job_seconds", "Wall time of the job in seconds.",
        [](const Outcome& o) { return format("%.3f", o.seconds); }, false},
+      {"varnoklis_job_badges_added", "Badges only in the job's new file, against the old one.",
+       [](const Outcome& o) { return std::to_string(o.counts.added); }, false, true},
+      {"varnoklis_job_badges_removed", "Badges only in the job's old file, against the new one.",
+       [](const Outcome& o) { return std::to_string(o.counts.removed); }, false, true},
+      {"varnoklis_job_badges_changed", "Badges whose records the job's new file changes.",
+       [](const Outcome& o) { return std::to_string(o.counts.changed); }, false, true},
   };
   // A series may appear only once; should two jobs share their labels, the later one's is kept.
   std::map<std::string, std::size_t> latest;
@@ -233,6 +257,7 @@ std::string metrics_text(const BatchRecord& batch, const std::vector<Job>& jobs,
     std::string series;
     for (std::size_t i = 0; i < jobs.size(); ++i) {
       if (latest[labels(jobs[i])] != i || !(metric.for_all || outcomes[i].ran)) continue;
+      if (metric.compared && !outcomes[i].counts.compared) continue;
       series += metric.name + labels(jobs[i]) + " " + metric.value(outcomes[i]) + "\n";
     }
     text += gauge(metric.name, metric.help, series);
@@ -252,10 +277,13 @@ std::string metrics_text(const BatchRecord& batch, const std::vector<Job>& jobs,
          gauge(kLastRun, "End of the last batch, whatever its status.",
                kLastRun + format(" %.0f\n", static_cast<double>(batch.end))) +
          gauge(kStatus, "Exit status of the last batch.", kStatus + format(" %d\n", batch.status)) +
-         gauge(kJobs, "Jobs of the last batch that ended 0, ended otherwise, and did not run.",
+         gauge(kJobs,
+               "Jobs of the last batch that ended 0, ended otherwise, did not run, and were held "
+               "back.",
                kJobs + format("{outcome=\"ok\"} %zu\n", counts.ok) + kJobs +
                    format("{outcome=\"failed\"} %zu\n", counts.failed) + kJobs +
-                   format("{outcome=\"not_run\"} %zu\n", counts.not_run));
+                   format("{outcome=\"not_run\"} %zu\n", counts.not_run) + kJobs +
+                   format("{outcome=\"held\"} %zu\n", counts.held));
 }
 
 std::string start_metrics_text(const std::string& previous, std::time_t start) {

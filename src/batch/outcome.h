@@ -31,25 +31,26 @@ struct BatchRecord {
   std::string logs;  ///< the night's log folder; empty when the batch ended before making it
 };
 
-/// How many jobs ended 0, ended otherwise, and did not run.
+/// How many jobs ended 0, ended otherwise, did not run, and were held back (status 8).
 struct JobCounts {
   std::size_t ok = 0;
   std::size_t failed = 0;
   std::size_t not_run = 0;
+  std::size_t held = 0;
 };
 
 /// The summary line of a job that ran: `L0042 QZDNL17P T01 PATH status=0 badges=.. records=..
 /// seconds=1.23` with a line end.
 std::string summary_line(const Job& job, const Outcome& outcome);
 
-/// The total line and, in job order, one line per job that failed or did not run.
+/// The total line and, in job order, one line per job that failed, was held back or did not run.
 std::string summary_end(const std::vector<Job>& jobs, const std::vector<Outcome>& outcomes,
                         double seconds, int status);
 
 /// The jobs' outcomes counted.
 JobCounts count_jobs(const std::vector<Outcome>& outcomes);
 
-/// Of two batch statuses, the one that wins: 1, 9, 6, 5, 4, 3, 2, 7, 0 in this order.
+/// Of two batch statuses, the one that wins: 1, 9, 6, 5, 4, 3, 2, 8, 7, 0 in this order.
 int worse_status(int a, int b);
 
 /// The batch's exit status from its jobs' outcomes; `stopped` when a signal ended it early and

@@ -147,6 +147,12 @@ bool sync_folder_of(const std::string& file) {
   return folder.ok() && ::fsync(folder.get()) == 0 && folder.close();
 }
 
+std::string held_name(const std::string& file) {
+  return (fs::path(folder_of(file)) /
+          ("." + fs::path(file).filename().string() + ".varnoklis-held"))
+      .string();
+}
+
 std::string missing_file_name(const std::string& path) {
   std::string file = path;
   for (int hops = 0; hops < kMaxLinks; ++hops) {
@@ -259,15 +265,51 @@ void Destination::collector_failed(int error) {
 }
 
 bool Destination::commit() {
+  bool ok = false;
   switch (way_) {
     case Way::Replace:
-      return replace();
+      ok = replace();
+      break;
     case Way::InPlace:
-      return overwrite();
+      ok = overwrite();
+      break;
     case Way::Append:
       return append();
   }
-  return false;
+  if (ok) drop_held();
+  return ok;
+}
+
+int Destination::open_previous() const {
+  if (!existed_ || way_ == Way::Append || !S_ISREG(before_.st_mode)) return -1;
+  return ::open(file_.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+}
+
+// The held file is made as the replacement would be, marked and with the file's attributes, and
+// renamed under its own name instead of the file's; a kill before the rename leaves only a
+// marked temporary, which the next run removes.
+bool Destination::hold(std::string& held_file) {
+  held_file.clear();
+  if (way_ != Way::Replace) return true;
+  std::string name = held_name(file_);
+  if (::fsync(collector_.get()) != 0 || !collector_.close()) {
+    return fail(failure_, "Temporaere Datei", temp_name_, errno);
+  }
+  if (::rename(temp_name_.c_str(), name.c_str()) != 0) {
+    return fail(failure_, "Ordner", folder_of(name), errno);
+  }
+  temp_name_.clear();
+  held_file = name;
+  // The old file stays whatever comes of the sync: a held file that a power loss takes only
+  // waits for the next night.
+  sync_folder_of(name);
+  return true;
+}
+
+// A file put in place ends what an earlier night held back; its removal need not survive a
+// power loss, since a held file left over only waits for the next release.
+void Destination::drop_held() const {
+  if (S_ISREG(before_.st_mode) || !existed_) ::unlink(held_name(file_).c_str());
 }
 
 bool Destination::replace() {

@@ -55,6 +55,10 @@ std::string missing_file_name(const std::string& path);
 /// The name the kernel reached through the open descriptor `fd`; `fallback` when unknown.
 std::string resolved_name(int fd, const std::string& fallback);
 
+/// The held file of the download file `file` (symbolic links resolved): `.NAME.varnoklis-held`
+/// beside it.
+std::string held_name(const std::string& file);
+
 /// The file `path` names, its symbolic links followed: as the kernel reached it where it exists,
 /// as missing_file_name gives it where it is missing, `path` where the kernel refuses the path.
 std::string resolved_file(const std::string& path);
@@ -85,11 +89,19 @@ class Destination {
   int collector() const { return collector_.get(); }
   /// Records that writing to the collector failed with `error`.
   void collector_failed(int error);
-  /// Moves the collected records into the download file. False when that failed; the download
-  /// file is then as it was before.
+  /// Moves the collected records into the download file, then removes a held file of the path
+  /// unless they were appended. False when that failed; the download file is then as it was
+  /// before.
   bool commit();
   /// Why open or commit failed, or why there is no collector; no object for an empty path.
   const FileFailure& failure() const { return failure_; }
+  /// A new read-only descriptor of the regular file that a new file replaces (written in
+  /// place or not); -1 on a first run, an append, a FIFO or device, or when it cannot be read.
+  int open_previous() const;
+  /// Keeps the collected records beside the file as its held file, `held_name(file)`, instead
+  /// of putting them in place, with the file's attributes. True when that was done (`held_file`
+  /// names it) or when the file is written in place (no held file: `held_file` empty).
+  bool hold(std::string& held_file);
 
  private:
   bool open_existing(bool new_file, const std::string& state_folder);
@@ -97,6 +109,7 @@ class Destination {
   bool replace();
   bool overwrite();
   bool append();
+  void drop_held() const;
   bool close_file(bool ok);
 
   std::string path_;  // the download file as named

@@ -65,10 +65,46 @@ int collect_records(Session& session, const std::string& path, const DownloadFor
   return result == 100 ? 0 : result;
 }
 
+// Prints the counts of the new records against the file they replace, when there is one to
+// compare with; true when the new file is to be held back.
+bool compare_with_previous(const Destination& destination, const DownloadFormat& format,
+                           WriteReport& report) {
+  if (!format.new_file || format.max_removed < 0 || format.layout == nullptr) return false;
+  FileDescriptor previous(destination.open_previous());
+  if (!previous.ok()) return false;
+  report.compared = true;
+  report.diff = records::compare_badges(*format.layout, previous.get(), destination.collector());
+  print("%s", records::badge_diff_line(report.diff).c_str());
+  return holds_back(report.diff, format.max_removed);
+}
+
+void print_hold(const WriteReport& report, int max_removed) {
+  const records::BadgeDiff& diff = report.diff;
+  const std::uint64_t percent = (diff.removed * 100 + diff.previous - 1) / diff.previous;
+  print(
+      "Neue Datei zurueckgehalten: %llu von %llu Ausweisen entfielen (%llu %%), erlaubt %d %%. "
+      "Bisherige Datei bleibt; freigeben mit VARNOKLIS_MAX_REMOVED=100.\n",
+      static_cast<unsigned long long>(diff.removed), static_cast<unsigned long long>(diff.previous),
+      static_cast<unsigned long long>(percent), max_removed);
+  if (report.held_file.empty()) {
+    print("  keine zurueckgehaltene Datei (die Datei wird an Ort und Stelle geschrieben)\n");
+  } else {
+    print("  zurueckgehalten als %s\n", report.held_file.c_str());
+  }
+}
+
 }  // namespace
 
+bool holds_back(const records::BadgeDiff& diff, int max_removed) {
+  return diff.comparable && diff.previous >= 20 &&
+         diff.removed * 100 > static_cast<std::uint64_t>(max_removed) * diff.previous;
+}
+
 WriteResult write_download_file(Session& session, const std::string& path,
-                                const DownloadFormat& format, const std::string& state_folder) {
+                                const DownloadFormat& format, const std::string& state_folder,
+                                WriteReport* report) {
+  WriteReport unused;
+  WriteReport& found = report != nullptr ? *report : unused;
   Destination destination;
   if (!destination.open(path, format.new_file, state_folder)) {
     report_open_failure(path, destination.failure());
@@ -93,6 +129,14 @@ WriteResult write_download_file(Session& session, const std::string& path,
           static_cast<unsigned long long>(count), static_cast<unsigned long long>(format.staged),
           path.c_str());
     return WriteResult::CountDiffers;
+  }
+  if (write_ok && compare_with_previous(destination, format, found)) {
+    found.held = destination.hold(found.held_file);
+    if (found.held) {
+      print_hold(found, format.max_removed);
+      return WriteResult::Held;
+    }
+    write_ok = false;
   }
   if (!write_ok || !destination.commit()) {
     report_write_failure(path, destination.failure());

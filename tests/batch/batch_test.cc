@@ -78,11 +78,14 @@ TEST(Batch, JobsGiveWhatSingleRunsGive) {
   std::vector<std::vector<std::string>> listed = parse_jobs(jobs);
   listed.erase(listed.begin() + 15);
 
+  // A job equals a single run with the batch's default removal limit set.
   std::map<std::string, std::string> single;
+  setenv("VARNOKLIS_MAX_REMOVED", "50", 1);
   for (const auto& job : listed) {
     RunResult r = work.run(job);
     single[job[2]] += std::to_string(r.status) + "\n" + r.output;
   }
+  unsetenv("VARNOKLIS_MAX_REMOVED");
   for (const auto& job : listed) single[job[2]] += read_file(job[2]);
   std::map<std::string, std::uint64_t> statements;
   for (const auto& job : listed) {
@@ -115,7 +118,8 @@ TEST(Batch, JobsGiveWhatSingleRunsGive) {
     }
     for (const auto& job : listed) batch[job[2]] += read_file(job[2]);
     EXPECT_EQ(batch, single);
-    EXPECT_NE(r.output.find("total jobs=17 ok=16 failed=1 not_run=0 seconds="), std::string::npos);
+    EXPECT_NE(r.output.find("total jobs=17 ok=16 failed=1 not_run=0 held=0 seconds="),
+              std::string::npos);
     EXPECT_TRUE(r.output.ends_with(" status=4\nfailed: L0018 IDSTAMM T01 " + work.root().string() +
                                    "/missing/x.dat status=4\n"));
     std::string last = read_file(work.cwd() / "r.jsonl");
@@ -125,10 +129,12 @@ TEST(Batch, JobsGiveWhatSingleRunsGive) {
     }
     last = last.substr(last.rfind("{"));
     EXPECT_TRUE(std::regex_match(
-        last, std::regex(R"(\{"line":18,"keyword":"IDSTAMM","terminal":"T01","path":".*/missing/)"
-                         R"(x.dat","mode":"1","status":4,"badges":0,"records":0,"seconds":[0-9.]+,)"
-                         R"("statements":\d+,"remembered":0,"start":"[-0-9T:+]{25}","end":")"
-                         R"([-0-9T:+]{25}","log_written":true\}\n)")));
+        last, std::regex(
+                  R"(\{"line":18,"keyword":"IDSTAMM","terminal":"T01","path":".*/missing/)"
+                  R"(x.dat","mode":"1","status":4,"badges":0,"records":0,"seconds":[0-9.]+,)"
+                  R"("statements":\d+,"remembered":0,"added":null,"removed":null,"changed":null,)"
+                  R"("previous":null,"held":false,"held_file":null,"start":"[-0-9T:+]{25}","end":")"
+                  R"([-0-9T:+]{25}","log_written":true\}\n)")));
   }
   // Each further worker connects once more, attaching the store on both connections.
   constexpr std::uint64_t kConnectStatements = 8;
@@ -145,13 +151,19 @@ TEST(Batch, BrokenConnectionIsOpenedAgain) {
   const std::string fault = "execute:14:08S01:0";
   // Without memory, so that the fourteenth statement is the same in every job.
   setenv("VARNOKLIS_NO_MEMORY", "1", 1);
+  setenv("VARNOKLIS_MAX_REMOVED", "50", 1);
   std::string jobs, single;
+  // Each file is there before the single run, as it is before the job, for the same comparison.
+  for (const char* keyword : {"QZDNL17P", "QZDNL31P", "IDSTAMM"}) {
+    work.run_faulty(fault, work.root() / "stats", {keyword, "T01", work.file(keyword), "1"});
+  }
   for (const char* keyword : {"QZDNL17P", "QZDNL31P", "IDSTAMM"}) {
     jobs += std::string(keyword) + " T01 " + work.file(keyword) + " 1\n";
     single +=
         work.run_faulty(fault, work.root() / "stats", {keyword, "T01", work.file(keyword), "1"})
             .output;
   }
+  unsetenv("VARNOKLIS_MAX_REMOVED");
   write_file(work.cwd() / "jobs", jobs);
   testing::run_command(batch_command(store, work, {"jobs"}, "VARNOKLIS_FAULT=" + fault + " ",
                                      "varnoklis-batch-faulty"));
@@ -295,7 +307,8 @@ TEST(Batch, SignalLetsTheRunningJobFinish) {
   batch.join();
   EXPECT_EQ(r.status, 6);
   EXPECT_NE(r.output.find("\nvarnoklis-batch: stopping; no new job starts\n"), std::string::npos);
-  EXPECT_NE(r.output.find("\ntotal jobs=3 ok=2 failed=0 not_run=1 seconds="), std::string::npos);
+  EXPECT_NE(r.output.find("\ntotal jobs=3 ok=2 failed=0 not_run=1 held=0 seconds="),
+            std::string::npos);
   EXPECT_TRUE(r.output.ends_with(" status=6\nnot run: L0003 IDSTAMM T01 " + work.file("f3") + "\n"))
       << r.output;
   EXPECT_FALSE(read_file(work.file("f2")).empty());
@@ -321,7 +334,7 @@ TEST(Batch, NightsAreAloneHonestAndKept) {
       read_file(work.cwd() / "r.jsonl"),
       std::regex(R"(\{"batch":\{"start":"[^"]+","end":"[^"]+","status":1,"job_file":"jobs",)"
                  R"("host":"[^"]+","version":"[^"]+","logs":null,)"
-                 R"("jobs":\{"ok":0,"failed":0,"not_run":0\}\}\}\n)")));
+                 R"("jobs":\{"ok":0,"failed":0,"not_run":0,"held":0\}\}\}\n)")));
   EXPECT_NE(read_file(work.cwd() / "m.prom")
                 .find("\nvarnoklis_batch_last_success_timestamp_seconds 0\n"
                       "# HELP varnoklis_batch_last_start"),
@@ -346,7 +359,8 @@ TEST(Batch, NightsAreAloneHonestAndKept) {
       report.substr(0, report.find('\n') + 1),
       std::regex(R"(\{"batch":\{"start":"[^"]+","end":"[^"]+","status":0,"job_file":"jobs",)"
                  R"("host":"[^"]+","version":"[^"]+","logs":"varnoklis-logs/)" +
-                 std::string(today) + R"(\.2","jobs":\{"ok":1,"failed":0,"not_run":0\}\}\}\n)")))
+                 std::string(today) +
+                 R"(\.2","jobs":\{"ok":1,"failed":0,"not_run":0,"held":0\}\}\}\n)")))
       << report;
   std::string metrics = read_file(work.cwd() / "m.prom");
   for (std::string series : {"varnoklis_job_ran{keyword=\"IDSTAMM\",terminal=\"T01\",path=\"" +
@@ -404,17 +418,22 @@ TEST(Batch, ReportAndMetricsEscapeAndCarryOver) {
   constexpr std::time_t kStart = 1796785200;  // 2026-12-09 04:00 in Central Europe
   outcomes[0] = {true, 5, {3, 2, 40, 9}, 1.5, false, kStart, kStart + 2};
   BatchRecord batch{kStart, kStart + 3, 5, "jobs", "h\"", "1.0", "logs/2026-12-09"};
-  EXPECT_EQ(report_text(batch, jobs, outcomes),
-            "{\"batch\":{\"start\":\"2026-12-09T04:00:00+01:00\",\"end\":\"2026-12-09T04:00:03+01:"
-            "00\",\"status\":5,\"job_file\":\"jobs\",\"host\":\"h\\\"\",\"version\":\"1.0\","
-            "\"logs\":\"logs/2026-12-09\",\"jobs\":{\"ok\":0,\"failed\":1,\"not_run\":1}}}\n"
-            "{\"line\":7,\"keyword\":\"IDSTAMM\",\"terminal\":\"T\\\"1\",\"path\":\"/x/\\u00e4\\\\b"
-            "\xc3\xbc\\u000a\",\"mode\":\"1\",\"status\":5,\"badges\":3,\"records\":2,"
-            "\"seconds\":1.500,\"statements\":40,\"remembered\":9,\"start\":\"2026-12-09T04:00:00+"
-            "01:00\",\"end\":\"2026-12-09T04:00:02+01:00\",\"log_written\":false}\n"
-            "{\"line\":8,\"keyword\":\"IDSTAMM\",\"terminal\":\"T2\",\"path\":\"y\",\"mode\":\"0\","
-            "\"status\":null,\"badges\":0,\"records\":0,\"seconds\":0.000,\"statements\":0,"
-            "\"remembered\":0,\"start\":null,\"end\":null,\"log_written\":null}\n");
+  EXPECT_EQ(
+      report_text(batch, jobs, outcomes),
+      "{\"batch\":{\"start\":\"2026-12-09T04:00:00+01:00\",\"end\":\"2026-12-09T04:00:03+01:"
+      "00\",\"status\":5,\"job_file\":\"jobs\",\"host\":\"h\\\"\",\"version\":\"1.0\","
+      "\"logs\":\"logs/2026-12-09\",\"jobs\":{\"ok\":0,\"failed\":1,\"not_run\":1,\"held\":0}}}\n"
+      "{\"line\":7,\"keyword\":\"IDSTAMM\",\"terminal\":\"T\\\"1\",\"path\":\"/x/\\u00e4\\\\b"
+      "\xc3\xbc\\u000a\",\"mode\":\"1\",\"status\":5,\"badges\":3,\"records\":2,"
+      "\"seconds\":1.500,\"statements\":40,\"remembered\":9,"
+      "\"added\":null,\"removed\":null,\"changed\":null,\"previous\":null,\"held\":false,\"held_"
+      "file\":null,\"start\":\"2026-12-09T04:00:00+"
+      "01:00\",\"end\":\"2026-12-09T04:00:02+01:00\",\"log_written\":false}\n"
+      "{\"line\":8,\"keyword\":\"IDSTAMM\",\"terminal\":\"T2\",\"path\":\"y\",\"mode\":\"0\","
+      "\"status\":null,\"badges\":0,\"records\":0,\"seconds\":0.000,\"statements\":0,"
+      "\"remembered\":0,\"added\":null,\"removed\":null,\"changed\":null,\"previous\":null,"
+      "\"held\":false,\"held_file\":null,"
+      "\"start\":null,\"end\":null,\"log_written\":null}\n");
   std::string metrics = metrics_text(batch, jobs, outcomes, 2.25, 1700000000);
   for (const char* series :
        {"\nvarnoklis_job_status{keyword=\"IDSTAMM\",terminal=\"T\\\"1\",path=\"/x/\\\\xE4\\\\b"

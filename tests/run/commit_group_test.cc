@@ -140,7 +140,7 @@ TEST(CommitGroup, WhatIsCountedStagedIsWhatTheTableHolds) {
     setenv("VARNOKLIS_COMMIT_GROUP", c.group, 1);
     auto r = work.run_batch(c.fault, {"jobs", "--report", "r.jsonl"});
     unsetenv("VARNOKLIS_COMMIT_GROUP");
-    const std::string log = read_file(work.cwd() / "varnoklis-logs" / "L0001-QZDNL31P-T01.log");
+    const std::string log = read_file(work.cwd() / "varnoklis-logs/latest/L0001-QZDNL31P-T01.log");
     const std::string report = read_file(work.cwd() / "r.jsonl");
     EXPECT_NE(report.find("\"status\":" + std::to_string(c.status) + ","), std::string::npos)
         << log;

@@ -25,6 +25,7 @@ struct Scenario {
   bool journalled;                    // written in place or appended, else replaced
   std::string setup;                  // shell commands in the working area; OLD: the old content
   std::string other = "out/T01.dnl";  // the name the repairing run gives the file
+  bool held = false;                  // the new file removes every old badge: held back at 50 %
 };
 
 void PrintTo(const Scenario& s, std::ostream* out) {
@@ -39,6 +40,11 @@ TEST_P(CrashSweep, KilledAnywhereTheNextRunLeavesPreviousOrNew) {
   const char* asan = std::getenv("ASAN_OPTIONS");
   const std::string kept = asan != nullptr ? asan : "";
   setenv("ASAN_OPTIONS", (kept + ":detect_leaks=0").c_str(), 1);
+  if (s.held) setenv("VARNOKLIS_MAX_REMOVED", "50", 1);
+  struct Unset {
+    ~Unset() { unsetenv("VARNOKLIS_MAX_REMOVED"); }
+  } unset;
+  const int done = s.held ? kExitHeld : kExitOk;
   testing::TempStore store;
   testing::seed_two_clients(store);
   testing::Workplace work(store);
@@ -55,6 +61,8 @@ TEST_P(CrashSweep, KilledAnywhereTheNextRunLeavesPreviousOrNew) {
         s.setup);
   };
   auto content = [&] { return testing::read_file(work.root() / s.file); };
+  const fs::path held = work.root() / "out/.T01.dnl.varnoklis-held";
+  auto held_content = [&] { return fs::exists(held) ? testing::read_file(held) : "none"; };
   auto run = [&](const std::string& wrapper, bool connectable = true) {
     work.write_config(
         {{"DATABASE", connectable ? store.dsn() : "NO_SUCH_SOURCE"}, {"SCHEMA", "KELVANIROX"}});
@@ -65,15 +73,16 @@ TEST_P(CrashSweep, KilledAnywhereTheNextRunLeavesPreviousOrNew) {
   };
   // A first run leaves what later runs find, so the traced run counts its calls as they will.
   prepare();
-  ASSERT_EQ(run("").status, kExitOk);
+  ASSERT_EQ(run("").status, done);
   prepare();
   const std::string previous = content(), trace_file = work.file("trace");
-  ASSERT_EQ(run("strace -f -y -qq -o " + trace_file).status, kExitOk);
-  const std::string written = content();
+  ASSERT_EQ(run("strace -f -y -qq -o " + trace_file).status, done);
+  const std::string written = content(), held_records = held_content();
   const std::string records = s.mode == "0" ? written.substr(previous.size()) : written;
   std::vector<std::string> syncs = {R"(^fsync\(\d+<.*/\.T01\.d..\.varnoklis-\w{6}>)",
                                     R"(^rename\(".*\.varnoklis-\w{6}", ".*/T01\.d..")",
                                     R"(^fsync\(\d+<.*/(out|target)>\))"};
+  if (s.held) syncs[1] = R"(^rename\(".*\.varnoklis-\w{6}", ".*/\.T01\.dnl\.varnoklis-held")";
   if (s.journalled) {
     syncs = {R"(^fsync\(\d+<.*journal\.varnoklis-\w{6}>)",
              R"(^rename\(".*", ".*journal")",
@@ -115,9 +124,13 @@ TEST_P(CrashSweep, KilledAnywhereTheNextRunLeavesPreviousOrNew) {
     const char* left = mended == previous ? "previous" : mended == written ? "new" : "bad";
     EXPECT_STRNE(left, "bad") << mended.size() << " bytes";
     ++outcomes[left];
-    EXPECT_EQ(run("").status, kExitOk);
-    EXPECT_EQ(content(), s.mode == "0" ? mended + records : records);
-    EXPECT_EQ(in_work("find out target other state -name '*varnoklis-*' -o -name '*.journal'"), "");
+    EXPECT_TRUE(!s.held || held_content() == "none" || held_content() == held_records);
+    EXPECT_EQ(run("").status, done);
+    EXPECT_EQ(content(), s.held ? previous : s.mode == "0" ? mended + records : records);
+    EXPECT_EQ(held_content(), s.held ? held_records : "none");
+    EXPECT_EQ(in_work("find out target other state -name '*varnoklis-*' ! -name '*varnoklis-held' "
+                      "-o -name '*.journal'"),
+              "");
     EXPECT_EQ(fs::is_symlink(path), s.name.starts_with("symlink"));
     EXPECT_EQ(fs::hard_link_count(path), s.name == "hardlink" ? 2u : 1u);
   }
@@ -141,7 +154,9 @@ std::vector<Scenario> scenarios() {
        "echo -n $OLD >out/T01.dnl; ln out/T01.dnl other/T01.dnl", "other/T01.dnl"},
       {"readonly_folder", "1", "out/T01.dnl", true,
        "echo -n $OLD >out/T01.dnl; chmod 666 out/T01.dnl; chmod 555 out"},
-      {"first_run", "1", "out/T01.dnl", false, "true"}};
+      {"first_run", "1", "out/T01.dnl", false, "true"},
+      {"held", "1", "out/T01.dnl", false,
+       "for i in $(seq 10 34); do printf %-45s X$i; done >out/T01.dnl", "out/T01.dnl", true}};
 #ifdef __SANITIZE_ADDRESS__
   all.resize(2);
 #endif
