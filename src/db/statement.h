@@ -78,6 +78,9 @@ class Statement {
   bool allocate();
   void apply_cursor_attributes();
   Outcome send(const std::string& text);
+  Outcome fetch_row();
+  void report_question(const std::string& text, bool from_memory);
+  void report_row() const;
   Outcome execute_once(const std::string& text);
   Outcome fetch_remembered();
   bool closed_by_commit() const;
