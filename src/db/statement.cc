@@ -66,7 +66,7 @@ void Statement::apply_cursor_attributes() {
 }
 
 void Statement::report_question(const std::string& text, bool from_memory) {
-  if (Trace* trace = session_.trace()) trace->question(text, from_memory);
+  if (Trace* trace = session_.trace()) trace->question(this, text, from_memory);
 }
 
 void Statement::report_row() const {
@@ -86,7 +86,7 @@ void Statement::report_row() const {
       row.emplace_back(shown);
     }
   }
-  session_.trace()->answer(std::move(row));
+  session_.trace()->answer(this, std::move(row));
 }
 
 Outcome Statement::execute(const std::string& text) {

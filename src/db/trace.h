@@ -18,10 +18,10 @@ using TracedRow = std::vector<std::optional<std::string>>;
 class Trace {
  public:
   virtual ~Trace() = default;
-  /// A statement `text` is executed; `from_memory` when it is answered from memory.
-  virtual void question(std::string_view text, bool from_memory) = 0;
-  /// The statement executed last fetched `row`.
-  virtual void answer(TracedRow row) = 0;
+  /// The statement `asker` executes `text`; `from_memory` when it is answered from memory.
+  virtual void question(const void* asker, std::string_view text, bool from_memory) = 0;
+  /// The statement `asker` fetched `row` of the text it executed last.
+  virtual void answer(const void* asker, TracedRow row) = 0;
   /// The class was resolved: 0 the badge's own, 1 to 6 the stage that found it, -1 none.
   virtual void class_stage(int stage) = 0;
   /// The reader-zone check read reader `reader` with zone `zone` of the terminal.

@@ -50,15 +50,23 @@ std::vector<Question>* Collector::questions() {
   return nullptr;
 }
 
-void Collector::question(std::string_view text, bool from_memory) {
-  if (std::vector<Question>* list = questions()) {
-    list->push_back({std::string(text), {}, from_memory});
+void Collector::question(const void* asker, std::string_view text, bool from_memory) {
+  std::vector<Question>* list = questions();
+  if (list == nullptr) {
+    asked_.erase(asker);
+    return;
   }
+  list->push_back({std::string(text), {}, from_memory});
+  asked_[asker] = {list, list->size() - 1};
 }
 
-void Collector::answer(TracedRow row) {
-  std::vector<Question>* list = questions();
-  if (list != nullptr && !list->empty()) list->back().rows.push_back(std::move(row));
+// A cursor's rows may arrive between other statements' questions (the readers and the count
+// for each), so each row goes to the question its own statement asked.
+void Collector::answer(const void* asker, TracedRow row) {
+  auto found = asked_.find(asker);
+  if (found == asked_.end() || questions() == nullptr) return;
+  auto [list, index] = found->second;
+  (*list)[index].rows.push_back(std::move(row));
 }
 
 void Collector::class_stage(int stage) {
@@ -91,6 +99,7 @@ void Collector::reader1_result(bool allowed) {
 bool Collector::begin_badge(std::string_view badge_number) {
   if (!same_badge(badge_number, explanation_.badge)) return false;
   explanation_.rows.emplace_back();
+  asked_.clear();
   phase_ = Phase::Row;
   capture_ = open_memstream(&captured_, &captured_size_);
   if (capture_ != nullptr) set_thread_output(capture_);
@@ -99,6 +108,7 @@ bool Collector::begin_badge(std::string_view badge_number) {
 
 void Collector::end_badge() {
   phase_ = Phase::Walk;
+  asked_.clear();
   if (capture_ == nullptr) return;
   set_thread_output(messages_);
   std::fclose(capture_);

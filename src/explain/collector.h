@@ -2,8 +2,11 @@
 #pragma once
 
 #include <cstdio>
+#include <map>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "db/trace.h"
 #include "explain/explanation.h"
@@ -34,8 +37,8 @@ class Collector : public Trace, public RecordSink {
   /// Whether any row of the badge was handed to the builder.
   bool selected() const { return !explanation_.rows.empty(); }
 
-  void question(std::string_view text, bool from_memory) override;
-  void answer(TracedRow row) override;
+  void question(const void* asker, std::string_view text, bool from_memory) override;
+  void answer(const void* asker, TracedRow row) override;
   void class_stage(int stage) override;
   void zone_reader(std::int32_t reader, std::string_view zone) override;
   void zone_count(std::int32_t reader, std::string_view zone, std::int32_t count) override;
@@ -57,6 +60,8 @@ class Collector : public Trace, public RecordSink {
   bool line_end_;
   std::FILE* messages_;
   Phase phase_ = Phase::Idle;
+  // The question each statement asked last, as its list and place in it.
+  std::map<const void*, std::pair<std::vector<Question>*, std::size_t>> asked_;
   std::FILE* capture_ = nullptr;
   char* captured_ = nullptr;
   std::size_t captured_size_ = 0;
