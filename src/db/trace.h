@@ -13,7 +13,7 @@ namespace varnoklis {
 /// One fetched row: each column as text (integers in decimal), nullopt for NULL.
 using TracedRow = std::vector<std::optional<std::string>>;
 
-/// Receives the questions and decisions of the code that builds records. A session without one
+/// Receives the questions and outcomes of the code that builds records. A session without one
 /// reports nothing, at the cost of a pointer check.
 class Trace {
  public:
