@@ -1,6 +1,7 @@
 #include "db/statement.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "db/text.h"
@@ -75,8 +76,35 @@ void Statement::apply_cursor_attributes() {
                  SQL_IS_INTEGER);
 }
 
+void Statement::report_question(const std::string& text, bool from_memory) {
+  if (Trace* trace = session_.trace()) trace->question(this, text, from_memory);
+}
+
+void Statement::report_row() const {
+  TracedRow row;
+  row.reserve(columns_);
+  for (std::size_t i = 0; i < columns_; ++i) {
+    int column = static_cast<int>(i + 1);
+    if (is_null(column)) {
+      row.emplace_back();
+    } else if (bound_[i].column.kind == Column::Text) {
+      row.emplace_back(std::string(text(column)));
+    } else if (bound_[i].column.kind == Column::Long) {
+      row.emplace_back(std::to_string(integer(column)));
+    } else {
+      char shown[32];
+      std::snprintf(shown, sizeof shown, "%.15g", real(column));
+      row.emplace_back(shown);
+    }
+  }
+  session_.trace()->answer(this, std::move(row));
+}
+
 Outcome Statement::execute(const std::string& text) {
-  if (!remembers()) return send(text);
+  if (!remembers()) {
+    report_question(text, false);
+    return send(text);
+  }
   // The day is taken before the statement is sent: an answer read across midnight is kept
   // under the earlier day and asked again on the new one.
   // A statement already asking another text for the memory never waits for a third asker.
@@ -88,6 +116,7 @@ Outcome Statement::execute(const std::string& text) {
     replay_ = session_.memory().find(text, day, session_.claims() == 0, claimed_);
   }
   if (claimed_) session_.count_claim(1);
+  report_question(text, replay_ != nullptr);
   if (replay_ != nullptr) {
     replay_row_ = 0;
     session_.count_remembered();
@@ -162,6 +191,12 @@ bool Statement::bind(std::initializer_list<Column> columns) {
 }
 
 Outcome Statement::fetch() {
+  Outcome outcome = fetch_row();
+  if (outcome == Outcome::Ok && session_.trace() != nullptr) report_row();
+  return outcome;
+}
+
+Outcome Statement::fetch_row() {
   for (std::size_t i = 0; i < columns_; ++i) bound_[i].indicator = SQL_NULL_DATA;
   if (replay_ != nullptr) return fetch_remembered();
   if (broken_) {
