@@ -20,9 +20,11 @@
 #include "batch/nights.h"
 #include "batch/options.h"
 #include "batch/outcome.h"
+#include "batch/preflight.h"
 #include "batch/scheduler.h"
 #include "db/answer_memory.h"
 #include "db/session.h"
+#include "db/timeouts.h"
 #include "run/journal.h"
 #include "run/path_lock.h"
 
@@ -231,6 +233,19 @@ int run_alone(const Options& options, const std::string& state_folder, FaultHook
   return run_jobs_of(options, batch, file.jobs, output_failed, fault_hook);
 }
 
+// Like sshd -t: every problem the night would meet that can be seen beforehand, one per line.
+int check_only(const Options& options, const std::vector<Job>& jobs) {
+  bool failed = false;
+  for (const Finding& finding : check_night(options, jobs)) {
+    std::fprintf(stderr, "%s\n", finding.line.c_str());
+    failed = failed || finding.problem;
+  }
+  if (failed) return 1;
+  write_out("Job file " + options.job_file + ": " + std::to_string(jobs.size()) +
+            " jobs, no errors.\n");
+  return 0;
+}
+
 }  // namespace
 
 int run_batch(int argc, const char* const* argv, FaultHook fault_hook) {
@@ -245,14 +260,14 @@ int run_batch(int argc, const char* const* argv, FaultHook fault_hook) {
                            : std::string("varnoklis-batch ") + kProjectVersion + "\n");
     return 0;
   }
+  // Every job reads the same settings; a wrong one is reported once, before any job runs.
   LockSettings settings;
-  if (!read_lock_settings(settings)) return 1;
+  DatabaseTimeouts timeouts;
+  if (!read_lock_settings(settings) || !read_database_timeouts(timeouts)) return 1;
   if (options.check) {
     JobFile file = read_job_file(options.job_file);
     if (!job_file_ok(file)) return 1;
-    write_out("Job file " + options.job_file + ": " + std::to_string(file.jobs.size()) +
-              " jobs, no errors.\n");
-    return 0;
+    return check_only(options, file.jobs);
   }
   return run_alone(options, usable_state_folder(settings.state_dir), fault_hook);
 }

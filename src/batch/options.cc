@@ -66,6 +66,7 @@ bool takes_value(const std::string& name) {
 
 bool set_flag(const std::string& name, Options& options) {
   bool* flag = name == "--check"     ? &options.check
+               : name == "--connect" ? &options.connect
                : name == "--help"    ? &options.help
                : name == "--version" ? &options.version
                                      : nullptr;
@@ -104,6 +105,10 @@ bool parse_options(const std::vector<std::string>& arguments, Options& options,
       options.job_file = arguments[i];
     }
   }
+  if (options.connect && !options.check) {
+    error = "--connect needs --check";
+    return false;
+  }
   if (options.job_file.empty() && !options.help && !options.version) {
     error = "no job file named";
     return false;
@@ -121,7 +126,8 @@ const char* help_text() {
          "                  per job (the lines with \"line\")\n"
          "  --metrics FILE  write a Prometheus text file for the textfile collector\n"
          "  --memory MiB    bound of the shared answer memory (default 128)\n"
-         "  --check         only check the job file\n"
+         "  --check         only check the job file and what the night needs\n"
+         "  --connect       with --check, also connect to the database once\n"
          "  --help          show this text\n"
          "  --version       show the version\n"
          "See varnoklis-batch(1).\n";

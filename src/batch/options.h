@@ -14,7 +14,8 @@ struct Options {
   std::string metrics;           ///< Prometheus text file; empty: none
   std::size_t memory_mib = 128;  ///< bound of the shared answer memory
   int keep_nights = 14;          ///< night folders of logs kept; 0: all
-  bool check = false;            ///< only check the job file
+  bool check = false;            ///< only check the job file and what the night needs
+  bool connect = false;          ///< with check: also connect once
   bool help = false;
   bool version = false;
 };

@@ -41,9 +41,9 @@ std::string retry_line(std::string_view what, std::string_view badge, const Diag
                        int next_attempt);
 
 /// Where a fault can be made to happen: the execution of a statement, the fetch of a row, the
-/// commit of a burst of staged records; a commit that took effect; or what the driver answers
-/// for its cursors on commit.
-enum class FaultPoint { Execute, Fetch, Commit, Flushed, CursorCommitBehavior };
+/// commit of a burst of staged records; a commit that took effect; what the driver answers
+/// for its cursors on commit; or the pause before a transiently failed statement is tried again.
+enum class FaultPoint { Execute, Fetch, Commit, Flushed, CursorCommitBehavior, RetryPause };
 
 /// A test seam: asked before each execution attempt, fetch and commit with its ordinal in the
 /// run (1-based, per point); returning true fails that call with the diagnostics it filled.
@@ -51,6 +51,8 @@ enum class FaultPoint { Execute, Fetch, Commit, Flushed, CursorCommitBehavior };
 /// and without groups each staged record's under automatic commit.
 /// Asked with CursorCommitBehavior once per connection (ordinal 1 reading, 2 staging) after
 /// connecting; returning true makes `diag.native` the connection's SQL_CURSOR_COMMIT_BEHAVIOR.
+/// Asked with RetryPause (ordinal: the next attempt) before each pause of `retry_pause`;
+/// returning true leaves that pause out.
 using FaultHook = std::function<bool(FaultPoint point, std::uint64_t ordinal, Diagnostics& diag)>;
 
 }  // namespace varnoklis

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <system_error>
+#include <thread>
 
 #include "base/output.h"
 #include "db/statement.h"
@@ -142,10 +143,14 @@ int Session::connect(const std::string& data_source, const std::string& user,
 int Session::open_link(Link& link, bool staging, const std::string& data_source,
                        const std::string& user, const std::string& password) {
   if (!SQL_SUCCEEDED(link.handle.allocate(environment_.get()))) return -1;
-  SQLRETURN rc = SQLConnect(
-      link.handle.get(), reinterpret_cast<SQLCHAR*>(const_cast<char*>(data_source.c_str())),
-      SQL_NTS, reinterpret_cast<SQLCHAR*>(const_cast<char*>(user.c_str())), SQL_NTS,
-      reinterpret_cast<SQLCHAR*>(const_cast<char*>(password.c_str())), SQL_NTS);
+  SQLRETURN rc = SQLSetConnectAttr(
+      link.handle.get(), SQL_ATTR_LOGIN_TIMEOUT,
+      reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(timeouts_.login)), SQL_IS_UINTEGER);
+  if (!attribute_set_or_refused(rc, SQL_HANDLE_DBC, link.handle.get(), diagnostics_)) return -1;
+  rc = SQLConnect(link.handle.get(),
+                  reinterpret_cast<SQLCHAR*>(const_cast<char*>(data_source.c_str())), SQL_NTS,
+                  reinterpret_cast<SQLCHAR*>(const_cast<char*>(user.c_str())), SQL_NTS,
+                  reinterpret_cast<SQLCHAR*>(const_cast<char*>(password.c_str())), SQL_NTS);
   if (check(rc, SQL_HANDLE_DBC, link.handle.get(), &diagnostics_) != Outcome::Ok) return -1;
   link.handle.mark_connected();
 
@@ -217,6 +222,12 @@ void Session::report_failure(std::string_view what, const Diagnostics& diag) {
 
 void Session::report_retry(std::string_view what, const Diagnostics& diag, int next_attempt) {
   print("%s", retry_line(what, from_database(badge_), diag, next_attempt).c_str());
+}
+
+void Session::pause_before(int next_attempt) {
+  Diagnostics ignored;
+  if (fault_hook_ && fault_hook_(FaultPoint::RetryPause, next_attempt, ignored)) return;
+  std::this_thread::sleep_for(retry_pause(next_attempt));
 }
 
 int Session::run(Purpose purpose, const std::string& text) {

@@ -10,6 +10,7 @@
 #include "db/failure.h"
 #include "db/odbc.h"
 #include "db/sql_text.h"
+#include "db/timeouts.h"
 
 namespace varnoklis {
 
@@ -56,6 +57,13 @@ class Session {
   /// -1 otherwise (diagnostics filled).
   int connect(const std::string& data_source, const std::string& user, const std::string& password);
 
+  /// The login and query timeouts of the connections opened from now on and their statements.
+  void set_timeouts(const DatabaseTimeouts& timeouts) { timeouts_ = timeouts; }
+  /// The query timeout a statement is given, in seconds; none (-1) where the driver would not
+  /// honour it as a limit on the statement: the embedded store's driver takes the attribute and
+  /// ignores it, its waits for a lock end after the data source's own `Timeout`.
+  int query_timeout() const { return dialect_ == Dialect::SqlServer ? timeouts_.query : -1; }
+
   /// Records per burst (1 to 1000); 1, the default, sends each record at once under automatic
   /// commit on the one connection. Set before connecting.
   void set_commit_group(std::size_t records) { commit_group_ = records; }
@@ -92,8 +100,6 @@ class Session {
   /// The reading connection (`staging` false) or the one the staging statements use, which is
   /// the reading one without groups; SQL_NULL_HANDLE before connecting.
   SQLHANDLE connection(bool staging = false) const { return link(staging).handle.get(); }
-  /// The folder of the embedded store (empty with SQL Server).
-  const std::filesystem::path& store_folder() const { return store_folder_; }
 
   /// Number of statements executed so far (every attempt counts).
   std::uint64_t statements_sent() const { return statements_sent_; }
@@ -137,6 +143,8 @@ class Session {
   void report_failure(std::string_view what, const Diagnostics& diag);
   /// Reports that a transiently failed statement is tried again as attempt `next_attempt`.
   void report_retry(std::string_view what, const Diagnostics& diag, int next_attempt);
+  /// Waits `retry_pause(next_attempt)`, unless the test seam leaves the pause out.
+  void pause_before(int next_attempt);
   /// Number of statements that failed for good in this run.
   std::uint64_t failures() const { return failures_; }
 
@@ -165,6 +173,7 @@ class Session {
   Link reading_;
   Link staging_;
   std::size_t commit_group_ = 1;
+  DatabaseTimeouts timeouts_;
   StagingGroup group_;
   std::uint64_t commits_ = 0;
   std::uint64_t flushes_ = 0;

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
-#include <thread>
 
 #include "db/text.h"
+#include "db/timeouts.h"
 
 namespace varnoklis {
 
@@ -42,14 +42,25 @@ void Statement::remember() {
 bool Statement::allocate() {
   deferred_ = false;
   SQLHANDLE connection = session_.connection(purpose_.staging);
+  Diagnostics diag;
   if (SQL_SUCCEEDED(handle_.allocate(connection))) {
     if (cursor_attributes_) apply_cursor_attributes();
-    return true;
+    if (apply_query_timeout(diag)) return true;
+    handle_.reset();
+  } else if (connection != SQL_NULL_HANDLE) {
+    read_diagnostics(SQL_HANDLE_DBC, connection, diag);
   }
-  Diagnostics diag;
-  if (connection != SQL_NULL_HANDLE) read_diagnostics(SQL_HANDLE_DBC, connection, diag);
   session_.report_failure(purpose_.what, diag);
   return false;
+}
+
+bool Statement::apply_query_timeout(Diagnostics& diag) {
+  int timeout = session_.query_timeout();
+  if (timeout < 0) return true;
+  SQLRETURN rc =
+      SQLSetStmtAttr(handle_.get(), SQL_ATTR_QUERY_TIMEOUT,
+                     reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(timeout)), SQL_IS_UINTEGER);
+  return attribute_set_or_refused(rc, SQL_HANDLE_STMT, handle_.get(), diag);
 }
 
 void Statement::set_cursor_attributes() {
@@ -100,7 +111,7 @@ Outcome Statement::send(const std::string& text) {
       return outcome;
     }
     session_.report_retry(purpose_.what, diag, attempt + 1);
-    std::this_thread::sleep_for(retry_pause(attempt + 1));
+    session_.pause_before(attempt + 1);
     SQLFreeStmt(handle_.get(), SQL_CLOSE);
   }
 }

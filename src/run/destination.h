@@ -45,7 +45,6 @@ class Destination {
   const FileFailure& failure() const { return failure_; }
 
  private:
-  bool open_missing();
   bool open_existing(bool new_file, const std::string& state_folder);
   bool take_over_attributes();
   bool replace();

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "base/output.h"
+#include "base/seconds_setting.h"
 #include "db/text.h"
 #include "run/journal.h"
 
@@ -21,8 +22,6 @@ namespace varnoklis {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-constexpr int kMaxWait = 86400;
 
 // The lock file `name`, made 0600 where missing, so that no other user can hold it; one that
 // exists is used also when this user may only read it. Never a link, and never waited on: a FIFO
@@ -95,17 +94,7 @@ bool still_linked(int fd, const std::string& name) {
 bool read_lock_settings(LockSettings& settings) {
   const char* dir = std::getenv("VARNOKLIS_STATE_DIR");
   if (dir != nullptr && *dir != '\0') settings.state_dir = dir;
-  const char* wait = std::getenv("VARNOKLIS_LOCK_WAIT");
-  if (wait == nullptr || *wait == '\0') return true;
-  long seconds = 0;
-  const char* c = wait;
-  for (; *c >= '0' && *c <= '9' && seconds <= kMaxWait; ++c) seconds = seconds * 10 + (*c - '0');
-  if (*c != '\0' || seconds > kMaxWait) {
-    print("VARNOKLIS_LOCK_WAIT ungueltig (0 bis %d Sekunden): %s\n", kMaxWait, wait);
-    return false;
-  }
-  settings.wait_seconds = static_cast<int>(seconds);
-  return true;
+  return read_seconds_setting("VARNOKLIS_LOCK_WAIT", settings.wait_seconds);
 }
 
 // How long a run waits for its locks, and whether it said so yet.

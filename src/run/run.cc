@@ -18,6 +18,7 @@
 #include "db/staging.h"
 #include "db/terminal_check.h"
 #include "db/text.h"
+#include "db/timeouts.h"
 #include "run/download_file.h"
 #include "run/path_lock.h"
 
@@ -310,9 +311,12 @@ int run_job(int argc, const char* const* argv, Session& session, RunCounts* coun
   state.session.set_remembering(std::getenv("VARNOKLIS_NO_MEMORY") == nullptr);
   StatementReport report{state, counts};
   LockSettings lock_settings;
-  if (!read_parameters(argv, state.parameters) || !read_lock_settings(lock_settings)) {
+  DatabaseTimeouts timeouts;
+  if (!read_parameters(argv, state.parameters) || !read_lock_settings(lock_settings) ||
+      !read_database_timeouts(timeouts)) {
     return kExitUsage;
   }
+  state.session.set_timeouts(timeouts);
   std::size_t commit_group = 1;
   if (!read_commit_group(commit_group)) return kExitUsage;
   state.session.set_commit_group(commit_group);

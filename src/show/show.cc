@@ -92,6 +92,13 @@ int run_show(const std::vector<std::string>& args, std::ostream& out, std::ostre
   std::vector<Record> first;
   if (!read_file(*layout, request.operands[1], request, first, err)) return kShowTrouble;
   if (!request.diff) {
+    // An empty table would look like a file without that badge's records only to a careful
+    // reader; a script gets a status.
+    if (request.badge && first.empty()) {
+      err << "varnoklis-show: badge " << *request.badge << " is not in " << request.operands[1]
+          << "\n";
+      return kShowDifferent;
+    }
     out << format_table(*layout, first, encoding);
     return kShowSame;
   }

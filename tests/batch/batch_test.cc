@@ -186,7 +186,9 @@ TEST(Batch, BadJobFileRunsNothing) {
   EXPECT_TRUE(fs::is_empty(work.cwd() / "varnoklis-logs")) << "no log";
   write_file(work.cwd() / "jobs", "IDSTAMM T01 a.dat 1\n# all\n");
   r = testing::run_command(batch_command(store, work, {"--check", "jobs"}));
-  EXPECT_EQ(r.output, "Job file jobs: 1 jobs, no errors.\n");
+  EXPECT_EQ(r.output,
+            "jobs:1: warning: path a.dat is relative; it resolves against the working folder (the "
+            "service's is /)\nJob file jobs: 1 jobs, no errors.\n");
   r = testing::run_command(batch_command(store, work, {"jobs", "-j", "65"}));
   EXPECT_EQ(r.output,
             "varnoklis-batch: -j needs a number of jobs from 1 to 64, not '65'\n"
@@ -194,6 +196,79 @@ TEST(Batch, BadJobFileRunsNothing) {
   r = testing::run_command(batch_command(store, work, {"--help"}));
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.output, help_text());
+}
+
+// --check, as the account that runs the night and writing nothing, names each thing the night
+// would fail on, one line each, status 1: a key missing from the configuration, a file the
+// account cannot write, a lock file that is a FIFO, a journal it cannot open, a missing or
+// read-only folder for a new file, a log folder it cannot make, a state folder it cannot write.
+// A writable file in a read-only folder is fine. --connect also connects.
+TEST(Batch, CheckSeesWhatTheNightNeeds) {
+  if (!testing::running_as_root()) GTEST_SKIP() << "needs root to make files of another account";
+  TempStore store;
+  Workplace work(store);
+  work.open_to_unprivileged();
+  const std::string root = work.root().string();
+  fs::create_directories(work.file("ro"));
+  write_file(work.file("ro/kept.dat"), "");
+  write_file(work.file("locked.dat"), "");
+  write_file(work.file("fifo.dat"), "");
+  write_file(work.file("rw.dat.journal"), "");
+  ASSERT_EQ(::mkfifo(work.file("fifo.dat.lock").c_str(), 0666), 0);
+  for (const auto& [name, mode] :
+       std::vector<std::pair<std::string, fs::perms>>{{"ro/kept.dat", fs::perms(0666)},
+                                                      {"fifo.dat", fs::perms(0666)},
+                                                      {"ro", fs::perms(0555)},
+                                                      {"locked.dat", fs::perms(0444)},
+                                                      {"rw.dat.journal", fs::perms(0600)},
+                                                      {"state", fs::perms(0555)}}) {
+    fs::permissions(work.file(name), mode);
+  }
+  work.write_config({{"LOGIN", "operator"}, {"DATABASE", store.dsn()}, {"SCHEMA", "KELVANIROX"}});
+  write_file(work.cwd() / "jobs", "IDSTAMM T01 " + root + "/ro/kept.dat 1\nIDSTAMM T01 " + root +
+                                      "/locked.dat 1\nIDSTAMM T01 " + root +
+                                      "/fifo.dat 1\nIDSTAMM T01 " + root +
+                                      "/rw.dat 1\nIDSTAMM T01 " + root +
+                                      "/gone/x.dat 1\nIDSTAMM T01 " + root + "/ro/new.dat 1\n");
+  RunResult r = testing::run_command(
+      "setpriv --reuid=65534 --regid=65534 --clear-groups sh -c " +
+      shell_quote(batch_command(store, work, {"--check", "jobs", "--logs", root + "/ro/logs"})));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(
+      r.output,
+      "varnoklis-batch: Konfigurationswert PASS in ../../files/kelvaniro.ini nicht gefunden!\n"
+      "jobs:2: Datei " +
+          root +
+          "/locked.dat: Permission denied (Eigentuemer root)\n"
+          "jobs:3: Sperrdatei " +
+          root +
+          "/fifo.dat.lock: not a regular file\n"
+          "jobs:4: Journal " +
+          root +
+          "/rw.dat.journal: Permission denied (Eigentuemer root)\n"
+          "jobs:5: Ordner " +
+          root +
+          "/gone: No such file or directory\n"
+          "jobs:6: Ordner " +
+          root +
+          "/ro: Permission denied (Eigentuemer root)\n"
+          "varnoklis-batch: Ordner " +
+          root +
+          "/ro: Permission denied (Eigentuemer root)\n"
+          "varnoklis-batch: Ordner " +
+          work.state_dir().string() + ": Permission denied (Eigentuemer root)\n");
+  EXPECT_TRUE(fs::is_empty(work.state_dir()));
+
+  write_file(work.cwd() / "jobs", "IDSTAMM T01 " + root + "/ro/kept.dat 1\n");
+  work.write_config({{"LOGIN", "operator"}, {"PASS", ""}, {"DATABASE", "NOSUCH"}, {"SCHEMA", "K"}});
+  r = testing::run_command(batch_command(store, work, {"--check", "--connect", "jobs"}));
+  EXPECT_EQ(r.output + std::to_string(r.status),
+            "varnoklis-batch: Datenbank NOSUCH: SQLSTATE: IM002 ErrNr: 0 Text: [unixODBC][Driver "
+            "Manager]Data source name not found and no default driver specified\n1");
+  work.write_config(
+      {{"LOGIN", "operator"}, {"PASS", ""}, {"DATABASE", store.dsn()}, {"SCHEMA", "K"}});
+  r = testing::run_command(batch_command(store, work, {"--check", "--connect", "jobs"}));
+  EXPECT_EQ(r.output + std::to_string(r.status), "Job file jobs: 1 jobs, no errors.\n0");
 }
 
 // SIGTERM while the second job waits for its path: it finishes, the third never starts.

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <map>
 #include <regex>
+#include <vector>
 
 #include "builders/builder_store.h"
 #include "run/run.h"
@@ -126,23 +127,29 @@ TEST_P(CrashSweep, KilledAnywhereTheNextRunLeavesPreviousOrNew) {
               outcomes["new"], outcomes["bad"]);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Scenarios, CrashSweep,
-    ::testing::Values(Scenario{"replace", "1", "out/T01.dnl", false, "echo -n $OLD >out/T01.dnl"},
-                      Scenario{"append", "0", "out/T01.dnl", true, "echo -n $OLD >out/T01.dnl"},
-                      Scenario{"symlink", "1", "target/T01.dat", false,
-                               "echo -n $OLD >target/T01.dat; ln -s ../target/T01.dat out/T01.dnl",
-                               "target/T01.dat"},
-                      Scenario{"symlink_append", "0", "target/T01.dat", true,
-                               "echo -n $OLD >target/T01.dat; ln -s ../target/T01.dat out/T01.dnl",
-                               "target/T01.dat"},
-                      Scenario{"hardlink", "1", "out/T01.dnl", true,
-                               "echo -n $OLD >out/T01.dnl; ln out/T01.dnl other/T01.dnl",
-                               "other/T01.dnl"},
-                      Scenario{"readonly_folder", "1", "out/T01.dnl", true,
-                               "echo -n $OLD >out/T01.dnl; chmod 666 out/T01.dnl; chmod 555 out"},
-                      Scenario{"first_run", "1", "out/T01.dnl", false, "true"}),
-    [](const auto& param) { return param.param.name; });
+// A killed run never reaches the sanitizers' leak checker, and the other end-to-end tests cover
+// every path of the sanitizer build: there, replace and append stand for the rest.
+std::vector<Scenario> scenarios() {
+  std::vector<Scenario> all = {
+      {"replace", "1", "out/T01.dnl", false, "echo -n $OLD >out/T01.dnl"},
+      {"append", "0", "out/T01.dnl", true, "echo -n $OLD >out/T01.dnl"},
+      {"symlink", "1", "target/T01.dat", false,
+       "echo -n $OLD >target/T01.dat; ln -s ../target/T01.dat out/T01.dnl", "target/T01.dat"},
+      {"symlink_append", "0", "target/T01.dat", true,
+       "echo -n $OLD >target/T01.dat; ln -s ../target/T01.dat out/T01.dnl", "target/T01.dat"},
+      {"hardlink", "1", "out/T01.dnl", true,
+       "echo -n $OLD >out/T01.dnl; ln out/T01.dnl other/T01.dnl", "other/T01.dnl"},
+      {"readonly_folder", "1", "out/T01.dnl", true,
+       "echo -n $OLD >out/T01.dnl; chmod 666 out/T01.dnl; chmod 555 out"},
+      {"first_run", "1", "out/T01.dnl", false, "true"}};
+#ifdef __SANITIZE_ADDRESS__
+  all.resize(2);
+#endif
+  return all;
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenarios, CrashSweep, ::testing::ValuesIn(scenarios()),
+                         [](const auto& param) { return param.param.name; });
 
 }  // namespace
 }  // namespace varnoklis

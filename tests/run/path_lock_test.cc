@@ -70,14 +70,14 @@ TEST(PathLock, LockFileBesideElseTheDownloadFileItself) {
 }
 
 // A journal that the program did not write is never followed; lock files are private to their
-// account; a held lock is announced at once and waited for until the deadline; a wait that is
-// not a whole number of seconds up to a day is a parameter error.
+// account; a held lock is announced at once and waited for until the deadline; a wait or a
+// database timeout that is not a whole number of seconds up to a day is a parameter error.
 TEST(PathLock, UntrustedJournalDeadlineAndWaitSetting) {
   testing::TempStore store;
   testing::Workplace work(store);
   std::string path = work.file("t.dat"), journal = path + ".journal";
-  auto run = [&](const std::string& wait) {
-    work.set_wrapper("env VARNOKLIS_LOCK_WAIT='" + wait + "'");
+  auto run = [&](const std::string& wait, const std::string& name = "VARNOKLIS_LOCK_WAIT") {
+    work.set_wrapper("env " + name + "='" + wait + "'");
     return work.run({"QZDNL60P", "T01", path, "1"});
   };
   testing::write_file(journal, "VARNOKLIS-JOURNAL 1 A 1 2 0 0\n");
@@ -94,10 +94,15 @@ TEST(PathLock, UntrustedJournalDeadlineAndWaitSetting) {
                           "Downloadfile " +
                           path + " konnte nicht geoeffnet werden!\n");
   ::close(held);
-  for (std::string wait : {"-1", "86401", "1s", " 5"}) {
-    r = run(wait);
-    EXPECT_EQ(r.status, kExitUsage);
-    EXPECT_EQ(r.output, "VARNOKLIS_LOCK_WAIT ungueltig (0 bis 86400 Sekunden): " + wait + "\n");
+  std::filesystem::remove(journal);
+  for (std::string name :
+       {"VARNOKLIS_LOCK_WAIT", "VARNOKLIS_LOGIN_TIMEOUT", "VARNOKLIS_QUERY_TIMEOUT"}) {
+    for (std::string wait : {"-1", "86401", "1s", " 5"}) {
+      r = run(wait, name);
+      EXPECT_EQ(r.status, kExitUsage);
+      EXPECT_EQ(r.output, name + " ungueltig (0 bis 86400 Sekunden): " + wait + "\n");
+    }
+    EXPECT_EQ(run("0", name).output.find("ungueltig"), std::string::npos) << name;
   }
 }
 

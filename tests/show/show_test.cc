@@ -100,6 +100,9 @@ TEST(ShowCommand, BadgeSelectionAndDiffStatus) {
   Outcome same = show({"--diff", "QZDNL17P", previous, next, "--badge", "1001"});
   EXPECT_EQ(same.status, kShowSame);
   EXPECT_EQ(same.out + same.err, "");
+  Outcome missing = show({"QZDNL17P", previous, "--badge", "2004"});
+  EXPECT_EQ(missing.out + missing.err + std::to_string(missing.status),
+            "varnoklis-show: badge 2004 is not in " + previous + "\n1");
   EXPECT_EQ(show({"--help"}).out, kUsage);
 }
 

@@ -119,6 +119,7 @@ FaultHook seam_from_environment() {
       diag.native = SQL_CB_CLOSE;
       return true;
     }
+    if (point == FaultPoint::RetryPause) return true;
     if (point == FaultPoint::Flushed && flush.count() > 0) times->pause(2, flush);
     if (point == FaultPoint::Execute) {
       if (texts) texts->add(diag.message);
