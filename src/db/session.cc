@@ -93,7 +93,8 @@ bool Session::connected_as(const std::string& data_source, const std::string& us
 
 void Session::begin_run() {
   group_ = StagingGroup{};
-  commits_ = flushes_ = statements_sent_ = fetches_ = failures_ = remembered_ = 0;
+  commits_ = rollbacks_ = unsent_ = flushes_ = statements_sent_ = fetches_ = failures_ =
+      remembered_ = 0;
   diagnostics_ = Diagnostics{};
   schema_.clear();
   badge_.clear();
@@ -109,14 +110,16 @@ void Session::end_run() {
     if (!set_autocommit(true)) broken_ = true;
   }
   if (!attached_client_.empty()) {
-    if (!quietly("DETACH DATABASE " + quoted_identifier(attached_client_))) broken_ = true;
+    if (!quietly(reading_.handle.get(), "DETACH DATABASE " + quoted_identifier(attached_client_))) {
+      broken_ = true;
+    }
     attached_client_.clear();
   }
 }
 
-bool Session::quietly(const std::string& text) {
+bool Session::quietly(SQLHANDLE connection, const std::string& text) {
   StatementHandle statement;
-  if (!SQL_SUCCEEDED(statement.allocate(reading_.handle.get()))) return false;
+  if (!SQL_SUCCEEDED(statement.allocate(connection))) return false;
   SQLRETURN rc = SQLExecDirect(
       statement.get(), reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.c_str())), SQL_NTS);
   return SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA;
@@ -125,7 +128,7 @@ bool Session::quietly(const std::string& text) {
 int Session::connect(const std::string& data_source, const std::string& user,
                      const std::string& password) {
   connected_with_.clear();
-  broken_ = false;
+  broken_ = staging_broken_ = false;
   attached_client_.clear();
   staging_.reset();
   reading_.reset();
@@ -181,17 +184,43 @@ bool Session::begin_burst() {
 }
 
 // A failed commit may leave the transaction open (the embedded store does): the caller ends it
-// with a rollback. Either end may close the connection's cursors, so both are counted.
+// with a rollback. Either end may close the connection's cursors, so both are counted. A
+// rollback that fails leaves the connection in a transaction nobody can end: whatever is sent
+// on it afterwards may commit or vanish, so it is given up.
 bool Session::end_burst(SQLSMALLINT completion) {
-  if (completion == SQL_COMMIT) {
-    ++commits_;
-    if (fault_hook_ && fault_hook_(FaultPoint::Commit, commits_, diagnostics_)) return false;
+  if (!end_transaction(completion)) {
+    if (completion == SQL_COMMIT) return false;
+    if (!transaction_already_ended(diagnostics_, dialect_) || !end_transaction_already_undone()) {
+      staging_broken_ = broken_ = true;
+      return false;
+    }
+  }
+  if (completion == SQL_COMMIT) count_flush();
+  if (set_autocommit(true)) return true;
+  if (completion == SQL_ROLLBACK) staging_broken_ = broken_ = true;
+  return false;
+}
+
+bool Session::end_transaction(SQLSMALLINT completion) {
+  bool commit = completion == SQL_COMMIT;
+  std::uint64_t ordinal = commit ? ++commits_ : ++rollbacks_;
+  if (fault_hook_ &&
+      fault_hook_(commit ? FaultPoint::Commit : FaultPoint::Rollback, ordinal, diagnostics_)) {
+    return false;
   }
   SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, connection(true), completion);
   ++staging_.ends;
-  if (check(rc, SQL_HANDLE_DBC, connection(true), &diagnostics_) != Outcome::Ok) return false;
-  if (completion == SQL_COMMIT) count_flush();
-  return set_autocommit(true);
+  return check(rc, SQL_HANDLE_DBC, connection(true), &diagnostics_) == Outcome::Ok;
+}
+
+// After the database undid the transaction itself, the store's driver still takes one for open:
+// it begins none for later statements, which then commit one by one, and every end fails. A
+// transaction opened and rolled back here makes driver and store agree again.
+bool Session::end_transaction_already_undone() {
+  if (dialect_ != Dialect::Sqlite) return true;
+  if (!quietly(connection(true), "BEGIN")) return false;
+  ++staging_.ends;
+  return SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, connection(true), SQL_ROLLBACK));
 }
 
 void Session::count_flush() {

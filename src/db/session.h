@@ -75,8 +75,15 @@ class Session {
   /// (diagnostics filled).
   bool begin_burst();
   /// Ends the burst with SQL_COMMIT or SQL_ROLLBACK and turns automatic commit on again;
-  /// false when that failed (diagnostics filled).
+  /// false when that failed (diagnostics filled). A rollback that finds the transaction already
+  /// undone by the database succeeds; any other failed rollback breaks the staging connection.
   bool end_burst(SQLSMALLINT completion);
+  /// Whether a failed rollback broke the staging connection: nothing more may be sent on it.
+  bool staging_broken() const { return staging_broken_; }
+  /// Counts records built after the staging connection broke, never sent.
+  void count_unsent(std::size_t records) { unsent_ += records; }
+  /// Number of records of this run built after the staging connection broke.
+  std::uint64_t unsent() const { return unsent_; }
   /// Tells the test seam that a commit took effect.
   void count_flush();
   /// Number of commits of bursts tried so far (every attempt counts).
@@ -167,7 +174,9 @@ class Session {
   int attach_store(bool staging);
   int run(Purpose purpose, const std::string& text);
   bool set_autocommit(bool on);
-  bool quietly(const std::string& text);
+  bool quietly(SQLHANDLE connection, const std::string& text);
+  bool end_transaction(SQLSMALLINT completion);
+  bool end_transaction_already_undone();
 
   EnvHandle environment_;
   Link reading_;
@@ -176,6 +185,9 @@ class Session {
   DatabaseTimeouts timeouts_;
   StagingGroup group_;
   std::uint64_t commits_ = 0;
+  std::uint64_t rollbacks_ = 0;
+  std::uint64_t unsent_ = 0;
+  bool staging_broken_ = false;
   std::uint64_t flushes_ = 0;
   Dialect dialect_ = Dialect::SqlServer;
   std::string schema_;

@@ -44,9 +44,10 @@ class BlockWriter {
   std::string buffer_;
 };
 
-// Reads the staged records into the collecting file. 0 when complete, else the failing result.
+// Reads the staged records into the collecting file, counting them. 0 when complete, else the
+// failing result.
 int collect_records(Session& session, const std::string& path, const DownloadFormat& format, int fd,
-                    bool& write_ok, int& write_error) {
+                    bool& write_ok, int& write_error, std::uint64_t& count) {
   ReadBack read_back;
   int result = read_back.open(session, path);
   if (result != 0) return result;
@@ -54,6 +55,7 @@ int collect_records(Session& session, const std::string& path, const DownloadFor
   std::string record;
   write_ok = true;
   while ((result = read_back.fetch(record)) == 0) {
+    ++count;
     shape_record(record, format);
     write_ok = writer.add(record) && write_ok;
   }
@@ -75,15 +77,23 @@ WriteResult write_download_file(Session& session, const std::string& path,
   // Without a file to collect the records in, nothing can be written: write_ok stays false.
   bool write_ok = false;
   int write_error = 0;
-  int result =
-      destination.collector() < 0
-          ? 0
-          : collect_records(session, path, format, destination.collector(), write_ok, write_error);
+  std::uint64_t count = 0;
+  int result = destination.collector() < 0 ? 0
+                                           : collect_records(session, path, format,
+                                                             destination.collector(), write_ok,
+                                                             write_error, count);
   if (result != 0) {
     print("Error Tab. Kvx999Tmp lesen! ErrNr: %d User: %s\n", result, path.c_str());
     return WriteResult::ReadBackFailed;
   }
   if (write_error != 0) destination.collector_failed(write_error);
+  // A table that holds other than what the run counted staged cannot give a trustworthy file.
+  if (write_ok && format.staged >= 0 && count != static_cast<std::uint64_t>(format.staged)) {
+    print("Tab. Kvx999Tmp lieferte %llu Saetze, gestellt waren %llu! Downloadfile %s\n",
+          static_cast<unsigned long long>(count), static_cast<unsigned long long>(format.staged),
+          path.c_str());
+    return WriteResult::CountDiffers;
+  }
   if (!write_ok || !destination.commit()) {
     report_write_failure(path, destination.failure());
     return WriteResult::WriteFailed;

@@ -250,8 +250,16 @@ int check_terminal(RunState& state) {
 int write_file(RunState& state) {
   BuildCounts unsent;
   send_staged(state.session, unsent);
+  state.counts.records += static_cast<std::uint64_t>(unsent.staged);
   if (unsent.records_missing) state.records_missing = true;
+  // Nothing more is sent on a staging connection that broke, the read-back included.
+  if (state.session.staging_broken()) {
+    print("Insert-Error Kvx999Tmp! %llu weitere Saetze nicht gestellt (Verbindung abgebrochen)\n",
+          static_cast<unsigned long long>(state.session.unsent()));
+    return kExitDatabase;
+  }
   DownloadFormat format;
+  format.staged = static_cast<std::int64_t>(state.counts.records);
   format.new_file = state.parameters.new_file;
   format.record_length = state.visited > 0 ? state.builder->record_length : 0;
   format.line_end = state.visited > 0 && state.builder->line_end;
@@ -260,6 +268,7 @@ int write_file(RunState& state) {
       state.file_written = true;
       return state.records_missing || state.session.failures() > 0 ? kExitRecordsMissing : kExitOk;
     case WriteResult::ReadBackFailed:
+    case WriteResult::CountDiffers:
       return kExitDatabase;
     case WriteResult::OpenFailed:
     case WriteResult::WriteFailed:

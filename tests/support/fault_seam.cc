@@ -28,6 +28,7 @@ struct Fault {
 FaultPoint point_named(const std::string& name) {
   if (name == "fetch") return FaultPoint::Fetch;
   if (name == "commit") return FaultPoint::Commit;
+  if (name == "rollback") return FaultPoint::Rollback;
   return FaultPoint::Execute;
 }
 
