@@ -119,7 +119,7 @@ std::string summary_end(const std::vector<Job>& jobs, const std::vector<Outcome>
       tail += "not run: " + job_tail(jobs[i]) + "\n";
     } else if (outcome.status == kExitHeld) {
       tail += "held: " + job_tail(jobs[i]) + "\n";
-    } else if (outcome.status != 0) {
+    } else if (outcome.status != kExitOk) {
       tail += "failed: " + job_tail(jobs[i]) + " status=" + std::to_string(outcome.status) + "\n";
     }
   }
@@ -135,7 +135,7 @@ JobCounts count_jobs(const std::vector<Outcome>& outcomes) {
   for (const Outcome& outcome : outcomes) {
     ++(!outcome.ran                  ? counts.not_run
        : outcome.status == kExitHeld ? counts.held
-       : outcome.status != 0         ? counts.failed
+       : outcome.status != kExitOk   ? counts.failed
                                      : counts.ok);
   }
   return counts;
@@ -143,7 +143,9 @@ JobCounts count_jobs(const std::vector<Outcome>& outcomes) {
 
 int worse_status(int a, int b) {
   // The batch's statuses, the one that wins first; a status not listed never wins.
-  static constexpr int kOrder[] = {1, 9, 6, 5, 4, 3, 2, kExitHeld, 7, 0};
+  static constexpr int kOrder[] = {
+      kExitUsage,    kExitRefused, kExitStopped, kExitRecordsMissing, kExitFileNotWritten,
+      kExitDatabase, kExitConnect, kExitHeld,    kExitJobRefused,     kExitOk};
   for (int status : kOrder) {
     if (a == status || b == status) return status;
   }
@@ -151,15 +153,15 @@ int worse_status(int a, int b) {
 }
 
 int batch_status(const std::vector<Outcome>& outcomes, bool stopped, bool output_failed) {
-  int status = output_failed ? 4 : 0;
+  int status = output_failed ? kExitFileNotWritten : kExitOk;
   for (const Outcome& outcome : outcomes) {
     if (!outcome.ran) {
-      if (stopped) status = worse_status(status, 6);
+      if (stopped) status = worse_status(status, kExitStopped);
       continue;
     }
     // A job that ended 1 met an unknown terminal; the batch tells it apart from its own 1.
-    status = worse_status(status, outcome.status == 1 ? 7 : outcome.status);
-    if (!outcome.log_written) status = worse_status(status, 4);
+    status = worse_status(status, outcome.status == kExitUsage ? kExitJobRefused : outcome.status);
+    if (!outcome.log_written) status = worse_status(status, kExitFileNotWritten);
   }
   return status;
 }

@@ -18,7 +18,7 @@ constexpr const char* kHelp =
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (varnoklis::answer_version(argc, argv, "varnoklis")) return 0;
+  if (varnoklis::answer_version(argc, argv, "varnoklis")) return varnoklis::kExitOk;
   if (argc == 2 && std::string_view(argv[1]) == "--help") {
     std::fputs(kHelp, stdout);
     return varnoklis::kExitOk;

@@ -5,21 +5,11 @@
 #include <string>
 #include <string_view>
 
+#include "base/exit_status.h"
 #include "db/failure.h"
 #include "db/session.h"
 
 namespace varnoklis {
-
-/// Exit status of a run.
-enum ExitStatus : int {
-  kExitOk = 0,        ///< the file holds every record the run built
-  kExitUsage = 1,     ///< missing, over-long or unknown parameters; nothing done
-  kExitConnect = 2,   ///< configuration unusable or connect failed; nothing done
-  kExitDatabase = 3,  ///< terminal unchecked, staging not cleared or read back, no client list
-  kExitFileNotWritten = 4,  ///< the download file could not be written; file untouched
-  kExitRecordsMissing = 5,  ///< file written, but a read or insert failed: records may be wrong
-  kExitHeld = 8,  ///< the new file would remove too many badges: held back, the old file stays
-};
 
 /// Prints the usage text of the command line (the lines after the parameter count).
 void print_usage_text();
