@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "db/result_code.h"
 #include "db/statement.h"
 #include "queries/number_text.h"
 
@@ -26,7 +27,6 @@ namespace {
 
 const Purpose kVacationAccount{"Urlaubskonto lesen", true};
 const Purpose kVacationEntitlement{"Urlaubsanspruch lesen", true};
-constexpr int kNoRow = 100;
 
 // The fetch part of the result: 0 for a row, else the fetch's own result.
 int fetch_part(Statement& statement) {
@@ -34,7 +34,7 @@ int fetch_part(Statement& statement) {
     case Outcome::Ok:
       return 0;
     case Outcome::NoData:
-      return kNoRow;
+      return kNoData;
     case Outcome::Error:
       break;
   }
