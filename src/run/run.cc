@@ -28,9 +28,6 @@ namespace varnoklis {
 
 namespace {
 
-constexpr std::size_t kKeywordCapacity = 19;
-constexpr std::size_t kTerminalCapacity = 11;
-
 struct Parameters {
   std::string keyword;
   std::string terminal;
