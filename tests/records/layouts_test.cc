@@ -52,6 +52,13 @@ TEST(RecordLayouts, FieldsCoverEachRecord) {
   }
   EXPECT_EQ(show::find_layout("idstamm"), &all_layouts()[4]);
   EXPECT_EQ(show::find_layout("QZDNL99P"), nullptr);
+  // The bash completion and the scripts take the keywords and lengths from what the build read
+  // out of the layouts' sources.
+  std::string listed;
+  for (const Layout& layout : all_layouts()) {
+    listed += std::string(layout.keyword) + " " + std::to_string(layout.record_length) + "\n";
+  }
+  EXPECT_EQ(testing::read_file(VARNOKLIS_BINARY_DIR "/generated/layouts.txt"), listed);
 }
 
 // The builder a layout's keyword finds writes records of that layout: fixed-length records of its
