@@ -119,7 +119,7 @@ bool write_start_metrics(const Options& options, std::time_t start) {
 // Writes the report and the metrics of a batch whose status, before they are written, is
 // `batch.status`, and returns the status they leave.
 int write_outputs(const Options& options, BatchRecord& batch, const std::vector<Job>& jobs,
-                  const std::vector<Outcome>& outcomes, double seconds) {
+                  const std::vector<JobResult>& outcomes, double seconds) {
   batch.end = std::time(nullptr);
   std::string error;
   if (!options.report.empty() &&
@@ -157,7 +157,7 @@ bool open_night(const Options& options, BatchRecord& batch, bool& output_failed)
 int run_jobs_of(const Options& options, BatchRecord& batch, const std::vector<Job>& jobs,
                 bool output_failed, FaultHook& fault_hook) {
   auto start = std::chrono::steady_clock::now();
-  std::vector<Outcome> outcomes(jobs.size());
+  std::vector<JobResult> outcomes(jobs.size());
   if (open_night(options, batch, output_failed)) {
     Progress progress(jobs);
     // Every worker keeps its connections for all of its jobs; all of them share one memory of
@@ -174,7 +174,7 @@ int run_jobs_of(const Options& options, BatchRecord& batch, const std::vector<Jo
       return run_job(job, batch.logs, *sessions[worker], options.max_removed);
     };
     hooks.started = [&](std::size_t job) { progress.started(job); };
-    hooks.ended = [&](std::size_t job, const Outcome& outcome) {
+    hooks.ended = [&](std::size_t job, const JobResult& outcome) {
       progress.clear();
       write_out(summary_line(jobs[job], outcome));
       progress.ended();

@@ -32,9 +32,9 @@ std::FILE* create_log(const std::string& path) {
 
 }  // namespace
 
-Outcome run_job(const Job& job, const std::string& logs, Session& session, int max_removed) {
+JobResult run_job(const Job& job, const std::string& logs, Session& session, int max_removed) {
   auto start = std::chrono::steady_clock::now();
-  Outcome outcome;
+  JobResult outcome;
   outcome.ran = true;
   outcome.start = std::time(nullptr);
   std::string log_path = (std::filesystem::path(logs) / log_name(job)).string();

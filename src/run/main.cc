@@ -42,5 +42,5 @@ int main(int argc, char** argv) {
     std::fputs(help_text().c_str(), stdout);
     return varnoklis::kExitOk;
   }
-  return varnoklis::run(argc, argv);
+  return varnoklis::run_download(argc, argv);
 }

@@ -187,7 +187,7 @@ struct StatementReport {
 
 }  // namespace
 
-int run(int argc, const char* const* argv, FaultHook fault_hook, RunCounts* counts) {
+int run_download(int argc, const char* const* argv, FaultHook fault_hook, RunCounts* counts) {
   Session session;
   session.set_fault_hook(std::move(fault_hook));
   return run_job(argc, argv, session, counts);

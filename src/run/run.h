@@ -35,7 +35,8 @@ std::optional<int> parse_removal_limit(std::string_view text);
 /// Runs the whole sequence for the command line and returns the exit status. `fault_hook` is the
 /// test seam that makes chosen statements fail; the program itself never sets it. `counts`, when
 /// given, receives what the run did.
-int run(int argc, const char* const* argv, FaultHook fault_hook = {}, RunCounts* counts = nullptr);
+int run_download(int argc, const char* const* argv, FaultHook fault_hook = {},
+                 RunCounts* counts = nullptr);
 
 /// Runs the whole sequence for the command line on `session`, which may hold the connections of
 /// an earlier run: they are used when the configuration names the same credentials and they

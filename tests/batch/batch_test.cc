@@ -477,7 +477,7 @@ TEST(Batch, ReportAndMetricsEscapeAndCarryOver) {
   tzset();
   std::vector<Job> jobs = {{7, "IDSTAMM", "T\"1", "/x/\xe4\\b\xc3\xbc\n", "1", 0},
                            {8, "IDSTAMM", "T2", "y", "0", 1}};
-  std::vector<Outcome> outcomes(2);
+  std::vector<JobResult> outcomes(2);
   constexpr std::time_t kStart = 1796785200;  // 2026-12-09 04:00 in Central Europe
   outcomes[0] = {true, 5, {3, 2, 40, 9}, 1.5, false, kStart, kStart + 2};
   BatchRecord batch{kStart, kStart + 3, 5, "jobs", "h\"", "1.0", "logs/2026-12-09"};
