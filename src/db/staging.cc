@@ -62,8 +62,8 @@ Attempt send_burst(Session& session, std::vector<Sent>& sent, BurstFailure& fail
       sent[i] = Sent{-1, false, {}};
       continue;
     }
-    if (statement.try_once(fill(kStageRecordSql, session.dialect(), {group.path, record.text})) !=
-        Outcome::Error) {
+    if (statement.execute_once(fill(kStageRecordSql, session.dialect(),
+                                    {group.path, record.text})) != Outcome::Error) {
       continue;
     }
     const Diagnostics& diag = session.diagnostics();

@@ -34,7 +34,7 @@ int read_day_balances(Session& session, BadgeRow& row) {
   Statement statement(session, kDayBalances);
   const std::string& schema = session.schema();
   int result = statement.query_one(
-      fill(kDayBalancesSql, session.dialect(), {schema, schema, row.person_number}),
+      kDayBalancesSql, {schema, schema, row.person_number},
       {long_column(), long_column(), long_column(), long_column(), long_column(), long_column(),
        long_column(), long_column(), long_column()},
       ExecError::MinusOne);
