@@ -1,6 +1,5 @@
 #include "db/staging.h"
 
-#include <thread>
 #include <vector>
 
 namespace varnoklis {
@@ -96,7 +95,7 @@ int send_group(Session& session, const FailedRecord& on_failed) {
     }
     session.set_badge(failure.badge);
     session.report_retry(failure.what, failure.diag, attempt + 1);
-    std::this_thread::sleep_for(retry_pause(attempt + 1));
+    session.seam().pause_before(attempt + 1);
   }
   if (failure.happened) {
     session.set_badge(failure.badge);

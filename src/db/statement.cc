@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <thread>
 
 #include "db/text.h"
 
@@ -68,7 +67,7 @@ Outcome Statement::send(const std::string& text) {
       return outcome;
     }
     session_.report_retry(purpose_.what, diag, attempt + 1);
-    std::this_thread::sleep_for(retry_pause(attempt + 1));
+    session_.seam().pause_before(attempt + 1);
     SQLFreeStmt(handle_.get(), SQL_CLOSE);
   }
 }

@@ -257,7 +257,8 @@ int write_file(RunState& state) {
   switch (write_download_file(state.session, state.parameters.path, format, state.state_folder)) {
     case WriteResult::Written:
       state.file_written = true;
-      return state.records_missing || state.session.failures() > 0 ? kExitRecordsMissing : kExitOk;
+      return state.records_missing || state.session.counts().failures > 0 ? kExitRecordsMissing
+                                                                          : kExitOk;
     case WriteResult::ReadBackFailed:
       return kExitDatabase;
     case WriteResult::OpenFailed:
@@ -278,15 +279,15 @@ struct StatementReport {
     if (counts != nullptr) {
       *counts = state.counts;
       if (!state.file_written) counts->records = 0;
-      counts->statements = session.statements_sent();
-      counts->remembered = session.remembered();
+      counts->statements = session.counts().statements;
+      counts->remembered = session.counts().remembered;
     }
     if (std::getenv("VARNOKLIS_STATS") != nullptr) {
       std::fprintf(stderr, "statements: %llu\nremembered: %llu\nfetches: %llu\ncommits: %llu\n",
-                   static_cast<unsigned long long>(session.statements_sent()),
-                   static_cast<unsigned long long>(session.remembered()),
-                   static_cast<unsigned long long>(session.fetches()),
-                   static_cast<unsigned long long>(session.commits()));
+                   static_cast<unsigned long long>(session.counts().statements),
+                   static_cast<unsigned long long>(session.counts().remembered),
+                   static_cast<unsigned long long>(session.counts().fetches),
+                   static_cast<unsigned long long>(session.counts().commits));
     }
   }
 };
@@ -295,7 +296,7 @@ struct StatementReport {
 
 int run(int argc, const char* const* argv, FaultHook fault_hook, RunCounts* counts) {
   Session session;
-  session.set_fault_hook(std::move(fault_hook));
+  session.seam().set_fault_hook(std::move(fault_hook));
   return run_job(argc, argv, session, counts);
 }
 
@@ -315,7 +316,7 @@ int run_job(int argc, const char* const* argv, Session& session, RunCounts* coun
   }
   std::size_t commit_group = 1;
   if (!read_commit_group(commit_group)) return kExitUsage;
-  state.session.set_commit_group(commit_group);
+  state.session.group().size = commit_group;
   state.builder = find_builder(state.parameters.keyword);
   // An interrupted write is mended before anything else can fail, also when the connect does.
   PathLock lock;

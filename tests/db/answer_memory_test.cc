@@ -61,10 +61,10 @@ TEST(AnswerMemory, ARememberedAnswerIsTheFetchedOneRowForRow) {
       Session on;
       store.connect(on);
       Fetched first = ask(on, text, single);
-      std::uint64_t sent_before = on.statements_sent();
+      std::uint64_t sent_before = on.counts().statements;
       Fetched again = ask(on, text, single);
-      EXPECT_EQ(on.statements_sent(), sent_before) << "answered from memory";
-      EXPECT_EQ(on.remembered(), 1u);
+      EXPECT_EQ(on.counts().statements, sent_before) << "answered from memory";
+      EXPECT_EQ(on.counts().remembered, 1u);
       for (const Fetched* f : {&first, &again}) {
         EXPECT_EQ(f->rows, sent.rows);
         EXPECT_EQ(f->rc, sent.rc);
@@ -85,15 +85,15 @@ TEST(AnswerMemory, AFailedAnswerIsAskedAgain) {
   testing::TempStore store;
   Session session;
   store.connect(session);
-  std::uint64_t before = session.statements_sent();
+  std::uint64_t before = session.counts().statements;
   ::testing::internal::CaptureStdout();
   const std::string broken = "SELECT StoKtx, 1, 1.0 FROM KvxCore.NoSuchTable";
   EXPECT_EQ(ask(session, broken, true).rc, -1);
   EXPECT_EQ(ask(session, broken, true).rc, -1);
   ::testing::internal::GetCapturedStdout();
-  EXPECT_EQ(session.statements_sent() - before, 2u);
-  EXPECT_EQ(session.remembered(), 0u);
-  EXPECT_EQ(session.failures(), 2u);
+  EXPECT_EQ(session.counts().statements - before, 2u);
+  EXPECT_EQ(session.counts().remembered, 0u);
+  EXPECT_EQ(session.counts().failures, 2u);
 }
 
 // A second asker of a text waits for the first one's answer, and asks itself when the first
