@@ -1,7 +1,7 @@
 # What the Debian package adds to the programs: manual pages, the nightly service and timer with
 # the maintainer scripts that make its account and /etc/varnoklis, bash completion, the copyright
-# file and the changelog. Included at the end of the top CMakeLists.txt, so that the batch
-# program is installed when its target exists.
+# file, the changelog and the README. Included at the end of the top CMakeLists.txt, so that the
+# batch program is installed when its target exists.
 
 set(PACKAGING_DIR ${CMAKE_SOURCE_DIR}/packaging)
 set(PACKAGED_DIR ${CMAKE_BINARY_DIR}/packaged)
@@ -32,13 +32,16 @@ foreach(page IN LISTS MAN_PAGES)
 endforeach()
 compress_file(${PACKAGING_DIR}/debian/changelog ${PACKAGED_DIR}/changelog.gz)
 list(APPEND COMPRESSED ${PACKAGED_DIR}/changelog.gz)
+# Policy asks for documents over 4 KB to be compressed.
+compress_file(${CMAKE_SOURCE_DIR}/README.md ${PACKAGED_DIR}/README.md.gz)
+list(APPEND COMPRESSED ${PACKAGED_DIR}/README.md.gz)
 file(MAKE_DIRECTORY ${PACKAGED_DIR}/completions)
 add_custom_target(packaged_files ALL DEPENDS ${COMPRESSED})
 
 list(TRANSFORM MAN_PAGES REPLACE "(.+)" "${PACKAGED_DIR}/\\1.1.gz" OUTPUT_VARIABLE MAN_FILES)
 install(FILES ${MAN_FILES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES ${PACKAGED_DIR}/changelog.gz ${PACKAGING_DIR}/debian/copyright
-  DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${PACKAGED_DIR}/changelog.gz ${PACKAGED_DIR}/README.md.gz
+  ${PACKAGING_DIR}/debian/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES ${PACKAGING_DIR}/systemd/varnoklis-batch.service
   ${PACKAGING_DIR}/systemd/varnoklis-batch.timer DESTINATION lib/systemd/system)
 install(FILES ${PACKAGING_DIR}/jobs.example DESTINATION ${CMAKE_INSTALL_DATADIR}/varnoklis)

@@ -49,11 +49,17 @@ void replay(const std::string& target, std::initializer_list<Harness> harnesses)
   set_failure_handler(nullptr);
 }
 
-TEST(FuzzCorpus, ConfigReader) { replay("config_reader", {fuzz_config_reader}); }
+TEST(FuzzCorpus, ConfigReader) {
+  replay("config_reader", {fuzz_config_reader});
+}
 
-TEST(FuzzCorpus, CipherHex) { replay("cipher_hex", {fuzz_cipher_hex}); }
+TEST(FuzzCorpus, CipherHex) {
+  replay("cipher_hex", {fuzz_cipher_hex});
+}
 
-TEST(FuzzCorpus, DownloadReader) { replay("download_reader", {fuzz_download_reader}); }
+TEST(FuzzCorpus, DownloadReader) {
+  replay("download_reader", {fuzz_download_reader});
+}
 
 TEST(FuzzCorpus, NumberTextAndStatementFill) {
   replay("number_text", {fuzz_number_text, fuzz_sql_fill});

@@ -1,5 +1,6 @@
 #include "base/output.h"
 
+#include <cerrno>
 #include <cstdarg>
 
 #include "base/encoding.h"
@@ -10,6 +11,7 @@ namespace {
 
 // Each thread of a batch writes one job's messages to that job's own log.
 thread_local std::FILE* thread_sink = nullptr;
+thread_local int thread_error = 0;
 
 }  // namespace
 
@@ -29,13 +31,20 @@ void print(const char* format, ...) {
   std::string own = message_text(format);
   va_list args;
   va_start(args, format);
-  std::vfprintf(out, own.c_str(), args);
+  bool written = std::vfprintf(out, own.c_str(), args) >= 0;
   va_end(args);
-  std::fflush(out);
+  written = std::fflush(out) == 0 && written;
+  // A job's log that lost a message must not pass for whole; the first reason is kept.
+  if (!written && out == thread_sink && thread_error == 0) thread_error = errno != 0 ? errno : EIO;
 }
 
 void set_thread_output(std::FILE* sink) {
   thread_sink = sink;
+  thread_error = 0;
+}
+
+int thread_output_error() {
+  return thread_error;
 }
 
 }  // namespace varnoklis

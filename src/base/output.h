@@ -25,4 +25,8 @@ inline std::string from_database(std::string_view value) {
 /// Sends the calling thread's messages to `sink` from now on; nullptr: standard output again.
 void set_thread_output(std::FILE* sink);
 
+/// The errno of the first message that could not be written or flushed to the calling thread's
+/// sink since it was set; 0 when every one was.
+int thread_output_error();
+
 }  // namespace varnoklis

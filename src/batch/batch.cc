@@ -15,13 +15,19 @@
 #include <vector>
 
 #include "base/project_version.h"
+#include "batch/batch_lock.h"
 #include "batch/job_file.h"
 #include "batch/job_run.h"
+#include "batch/nights.h"
 #include "batch/options.h"
 #include "batch/outcome.h"
+#include "batch/preflight.h"
 #include "batch/scheduler.h"
 #include "db/answer_memory.h"
 #include "db/session.h"
+#include "db/timeouts.h"
+#include "run/journal.h"
+#include "run/path_lock.h"
 
 namespace varnoklis::batch {
 
@@ -94,68 +100,151 @@ std::string read_whole(const std::string& path) {
   return text.str();
 }
 
-// Writes the report and the metrics; false when one of them could not be written.
-bool write_outputs(const Options& options, const std::vector<Job>& jobs,
-                   const std::vector<Outcome>& outcomes, double seconds, bool stopped) {
-  bool written = true;
-  std::string error;
-  if (!options.report.empty() &&
-      !write_atomically(options.report, report_text(jobs, outcomes), 0640, error)) {
-    std::fprintf(stderr, "varnoklis-batch: %s\n", error.c_str());
-    written = false;
-  }
-  if (options.metrics.empty()) return written;
-  bool success = batch_status(outcomes, stopped, !written) == 0;
-  double last = success ? static_cast<double>(std::time(nullptr))
-                        : previous_last_success(read_whole(options.metrics));
-  // The textfile collector reads the file under its own account.
-  if (!write_atomically(options.metrics, metrics_text(jobs, outcomes, seconds, last), 0644,
-                        error)) {
-    std::fprintf(stderr, "varnoklis-batch: %s\n", error.c_str());
-    written = false;
-  }
-  return written;
+void complain(const std::string& message) {
+  std::fprintf(stderr, "varnoklis-batch: %s\n", message.c_str());
 }
 
-int run_jobs_of(const Options& options, const std::vector<Job>& jobs, FaultHook& fault_hook) {
+// The metrics file as it was, with this batch's start, so that a night that starts and never
+// ends shows; false when it could not be written.
+bool write_start_metrics(const Options& options, std::time_t start) {
+  std::string error;
+  if (options.metrics.empty() ||
+      write_atomically(options.metrics, start_metrics_text(read_whole(options.metrics), start),
+                       0644, error)) {
+    return true;
+  }
+  complain(error);
+  return false;
+}
+
+// Writes the report and the metrics of a batch whose status, before they are written, is
+// `batch.status`, and returns the status they leave.
+int write_outputs(const Options& options, BatchRecord& batch, const std::vector<Job>& jobs,
+                  const std::vector<Outcome>& outcomes, double seconds) {
+  batch.end = std::time(nullptr);
+  std::string error;
+  if (!options.report.empty() &&
+      !write_atomically(options.report, report_text(batch, jobs, outcomes), 0640, error)) {
+    complain(error);
+    batch.status = worse_status(batch.status, 4);
+  }
+  if (options.metrics.empty()) return batch.status;
+  double last = batch.status == 0 ? static_cast<double>(batch.end)
+                                  : previous_last_success(read_whole(options.metrics));
+  // The textfile collector reads the file under its own account.
+  if (!write_atomically(options.metrics, metrics_text(batch, jobs, outcomes, seconds, last), 0644,
+                        error)) {
+    complain(error);
+    batch.status = worse_status(batch.status, 4);
+  }
+  return batch.status;
+}
+
+// Makes the night's log folder and lets go of the oldest; false when the logs have no folder.
+bool open_night(const Options& options, BatchRecord& batch, bool& output_failed) {
+  std::string error;
+  batch.logs = make_night_folder(options.logs, batch.start, error);
+  if (!error.empty()) {
+    complain(error);
+    output_failed = true;
+  }
+  if (batch.logs.empty()) return false;
+  for (const std::string& message : prune_nights(options.logs, options.keep_nights, batch.logs)) {
+    complain(message);
+  }
+  return true;
+}
+
+int run_jobs_of(const Options& options, BatchRecord& batch, const std::vector<Job>& jobs,
+                bool output_failed, FaultHook& fault_hook) {
+  auto start = std::chrono::steady_clock::now();
+  std::vector<Outcome> outcomes(jobs.size());
+  if (open_night(options, batch, output_failed)) {
+    Progress progress(jobs);
+    // Every worker keeps its connections for all of its jobs; all of them share one memory of
+    // answers, dropped when the batch ends.
+    AnswerMemory memory(options.memory_mib << 20);
+    std::vector<std::unique_ptr<Session>> sessions;
+    for (int i = 0; i < options.workers; ++i) {
+      Session& session = *sessions.emplace_back(std::make_unique<Session>());
+      session.seam().set_fault_hook(fault_hook);
+      session.share_memory(memory);
+    }
+    SchedulerHooks hooks;
+    hooks.run = [&](const Job& job, std::size_t worker) {
+      return run_job(job, batch.logs, *sessions[worker], options.max_removed);
+    };
+    hooks.started = [&](std::size_t job) { progress.started(job); };
+    hooks.ended = [&](std::size_t job, const Outcome& outcome) {
+      progress.clear();
+      write_out(summary_line(jobs[job], outcome));
+      progress.ended();
+    };
+    hooks.stopping = [] { return signals_received.load() > 0; };
+    outcomes = run_jobs(jobs, options.workers, hooks);
+    progress.clear();
+  }
+  bool stopped = signals_received.load() > 0;
+  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  batch.status = batch_status(outcomes, stopped, output_failed);
+  int status = write_outputs(options, batch, jobs, outcomes, seconds);
+  write_out(summary_end(jobs, outcomes, seconds, status));
+  return status;
+}
+
+// Prints the messages of a bad job file; false when there are any.
+bool job_file_ok(const JobFile& file) {
+  for (const std::string& line : file.errors) std::fprintf(stderr, "%s\n", line.c_str());
+  return file.errors.empty();
+}
+
+std::string host_name() {
+  char name[256] = {};
+  if (::gethostname(name, sizeof name - 1) != 0) return {};
+  return name;
+}
+
+// The batch once its options are checked: alone on its job file and log folder, it reads the
+// job file and runs it.
+int run_alone(const Options& options, const std::string& state_folder, FaultHook& fault_hook) {
+  BatchLock lock;
+  std::string refused;
+  if (!lock.lock_job_file(options.job_file, state_folder, refused)) {
+    complain(refused);
+    return kExitRefused;
+  }
   std::error_code error;
   std::filesystem::create_directories(options.logs, error);
   if (error) {
-    std::fprintf(stderr, "varnoklis-batch: cannot create the log folder %s: %s\n",
-                 options.logs.c_str(), error.message().c_str());
+    complain("cannot create the log folder " + options.logs + ": " + error.message());
     return 1;
   }
-  install_stop_handlers();
-  auto start = std::chrono::steady_clock::now();
-  Progress progress(jobs);
-  // Every worker keeps its connections for all of its jobs; all of them share one memory of
-  // answers, dropped when the batch ends.
-  AnswerMemory memory(options.memory_mib << 20);
-  std::vector<std::unique_ptr<Session>> sessions;
-  for (int i = 0; i < options.workers; ++i) {
-    Session& session = *sessions.emplace_back(std::make_unique<Session>());
-    session.seam().set_fault_hook(fault_hook);
-    session.share_memory(memory);
+  if (!lock.lock_logs(options.logs, state_folder, refused)) {
+    complain(refused);
+    return kExitRefused;
   }
-  SchedulerHooks hooks;
-  hooks.run = [&](const Job& job, std::size_t worker) {
-    return run_job(job, options.logs, *sessions[worker]);
-  };
-  hooks.started = [&](std::size_t job) { progress.started(job); };
-  hooks.ended = [&](std::size_t job, const Outcome& outcome) {
-    progress.clear();
-    write_out(summary_line(jobs[job], outcome));
-    progress.ended();
-  };
-  hooks.stopping = [] { return signals_received.load() > 0; };
-  std::vector<Outcome> outcomes = run_jobs(jobs, options.workers, hooks);
-  progress.clear();
-  bool stopped = signals_received.load() > 0;
-  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  bool written = write_outputs(options, jobs, outcomes, seconds, stopped);
-  int status = batch_status(outcomes, stopped, !written);
-  write_out(summary_end(jobs, outcomes, seconds, status));
-  return status;
+  install_stop_handlers();
+  BatchRecord batch{std::time(nullptr), 0, 0, options.job_file, host_name(), kProjectVersion, {}};
+  bool output_failed = !write_start_metrics(options, batch.start);
+  JobFile file = read_job_file(options.job_file);
+  if (!job_file_ok(file)) {
+    batch.status = 1;
+    return write_outputs(options, batch, {}, {}, 0);
+  }
+  return run_jobs_of(options, batch, file.jobs, output_failed, fault_hook);
+}
+
+// Like sshd -t: every problem the night would meet that can be seen beforehand, one per line.
+int check_only(const Options& options, const std::vector<Job>& jobs) {
+  bool failed = false;
+  for (const Finding& finding : check_night(options, jobs)) {
+    std::fprintf(stderr, "%s\n", finding.line.c_str());
+    failed = failed || finding.problem;
+  }
+  if (failed) return 1;
+  write_out("Job file " + options.job_file + ": " + std::to_string(jobs.size()) +
+            " jobs, no errors.\n");
+  return 0;
 }
 
 }  // namespace
@@ -172,15 +261,16 @@ int run_batch(int argc, const char* const* argv, FaultHook fault_hook) {
                            : std::string("varnoklis-batch ") + kProjectVersion + "\n");
     return 0;
   }
-  JobFile file = read_job_file(options.job_file);
-  for (const std::string& line : file.errors) std::fprintf(stderr, "%s\n", line.c_str());
-  if (!file.errors.empty()) return 1;
+  // Every job reads the same settings; a wrong one is reported once, before any job runs.
+  LockSettings settings;
+  DatabaseTimeouts timeouts;
+  if (!read_lock_settings(settings) || !read_database_timeouts(timeouts)) return 1;
   if (options.check) {
-    write_out("Job file " + options.job_file + ": " + std::to_string(file.jobs.size()) +
-              " jobs, no errors.\n");
-    return 0;
+    JobFile file = read_job_file(options.job_file);
+    if (!job_file_ok(file)) return 1;
+    return check_only(options, file.jobs);
   }
-  return run_jobs_of(options, file.jobs, fault_hook);
+  return run_alone(options, usable_state_folder(settings.state_dir), fault_hook);
 }
 
 }  // namespace varnoklis::batch

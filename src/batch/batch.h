@@ -8,6 +8,8 @@ namespace varnoklis::batch {
 inline constexpr int kExitStopped = 6;
 /// Batch exit status beyond a job's: a job ended 1 (an unknown terminal), all others 0.
 inline constexpr int kExitJobRefused = 7;
+/// Batch exit status beyond a job's: another batch runs the job file or writes the log folder.
+inline constexpr int kExitRefused = 9;
 
 /// Runs the batch for the command line and returns its exit status. `fault_hook` is the test
 /// seam given to every job's run; the program itself never sets it.

@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <sstream>
 #include <utility>
 
@@ -37,6 +36,13 @@ std::vector<std::string> split_fields(const std::string& line) {
     at = end;
   }
   return fields;
+}
+
+// A text as the database compares it: without regard to letter case or trailing blanks.
+std::string folded_text(const std::string& text) {
+  std::string folded(right_trimmed(text));
+  upper_case(folded);
+  return folded;
 }
 
 bool is_mode(const std::string& field) {
@@ -71,27 +77,37 @@ std::string check_fields(const std::vector<std::string>& fields) {
 // form groups; the parent of a job is an earlier job of its group.
 class PathGroups {
  public:
-  // The earlier job of the same file with another keyword, or nullptr when `job` may join.
-  const Job* join(const Job& job, const std::vector<Job>& jobs) {
-    std::string folded(right_trimmed(job.path));
-    upper_case(folded);
-    int self = static_cast<int>(parent_.size());
-    std::vector<int> matches;
-    if (auto it = by_key_.find(folded); it != by_key_.end()) matches.push_back(it->second);
+  // Why `job` may not follow the earlier jobs of its file, or empty when it joins them: only the
+  // first job of a file may replace it, and the later ones append with its keyword, each once.
+  std::string join(const Job& job, const std::vector<Job>& jobs) {
+    std::string folded = folded_text(job.path);
     struct stat info {};
     bool exists = ::stat(job.path.c_str(), &info) == 0;
     std::pair<dev_t, ino_t> file{info.st_dev, info.st_ino};
-    if (auto it = by_file_.find(file); exists && it != by_file_.end()) {
-      matches.push_back(it->second);
+    std::vector<int> matches;
+    for (int index = 0; index < static_cast<int>(keys_.size()); ++index) {
+      if (keys_[index] == folded || (exists && files_[index] == file)) matches.push_back(index);
     }
     for (int index : matches) {
-      if (jobs[index].keyword != job.keyword) return &jobs[index];
+      if (jobs[index].keyword != job.keyword) {
+        return "path " + job.path + " is also written by line " + std::to_string(jobs[index].line) +
+               " with another keyword, " + jobs[index].keyword;
+      }
     }
+    if (!matches.empty() && job.mode == "1") {
+      return "replaces the file that line " + std::to_string(jobs[matches[0]].line) + " writes";
+    }
+    for (int index : matches) {
+      if (folded_text(jobs[index].terminal) == folded_text(job.terminal)) {
+        return "repeats the job of line " + std::to_string(jobs[index].line);
+      }
+    }
+    int self = static_cast<int>(parent_.size());
     parent_.push_back(self);
     for (int index : matches) parent_[root(index)] = self;
-    by_key_.try_emplace(folded, self);
-    if (exists) by_file_.try_emplace(file, self);
-    return nullptr;
+    keys_.push_back(folded);
+    files_.push_back(exists ? file : std::pair<dev_t, ino_t>{});
+    return {};
   }
 
   // The group of an accepted job: the latest job that joined it.
@@ -101,8 +117,8 @@ class PathGroups {
   }
 
  private:
-  std::map<std::string, int> by_key_;
-  std::map<std::pair<dev_t, ino_t>, int> by_file_;
+  std::vector<std::string> keys_;               // folded path of each accepted job
+  std::vector<std::pair<dev_t, ino_t>> files_;  // its file, zero when it did not exist
   std::vector<int> parent_;
 };
 
@@ -125,9 +141,8 @@ JobFile parse_jobs(const std::string& name, const std::string& text) {
     }
     Job job{number, fields[0], fields[1], fields[2], fields[3], 0};
     upper_case(job.keyword);
-    if (const Job* other = groups.join(job, file.jobs); other != nullptr) {
-      bad("path " + job.path + " is also written by line " + std::to_string(other->line) +
-          " with another keyword, " + other->keyword);
+    if (std::string reason = groups.join(job, file.jobs); !reason.empty()) {
+      bad(reason);
       continue;
     }
     file.jobs.push_back(std::move(job));
@@ -135,6 +150,8 @@ JobFile parse_jobs(const std::string& name, const std::string& text) {
   for (std::size_t i = 0; i < file.jobs.size(); ++i) {
     file.jobs[i].group = groups.root(static_cast<int>(i));
   }
+  // A night without a job is no successful night: the installed file holds only comments.
+  if (file.jobs.empty() && file.errors.empty()) file.errors.push_back(name + ": no jobs");
   return file;
 }
 

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 
 #include "base/output.h"
@@ -31,10 +32,11 @@ std::FILE* create_log(const std::string& path) {
 
 }  // namespace
 
-Outcome run_job(const Job& job, const std::string& logs, Session& session) {
+Outcome run_job(const Job& job, const std::string& logs, Session& session, int max_removed) {
   auto start = std::chrono::steady_clock::now();
   Outcome outcome;
   outcome.ran = true;
+  outcome.start = std::time(nullptr);
   std::string log_path = (std::filesystem::path(logs) / log_name(job)).string();
   std::FILE* log = create_log(log_path);
   if (log == nullptr) {
@@ -45,14 +47,19 @@ Outcome run_job(const Job& job, const std::string& logs, Session& session) {
     const char* argv[] = {"varnoklis",      job.keyword.c_str(), job.terminal.c_str(),
                           job.path.c_str(), job.mode.c_str(),    nullptr};
     set_thread_output(log);
-    outcome.status = varnoklis::run_job(5, argv, session, &outcome.counts);
+    outcome.status = varnoklis::run_job(5, argv, session, &outcome.counts, max_removed);
     session.end_run();
+    // Every message was flushed as it was printed; the first that failed names the reason.
+    int error = thread_output_error();
     set_thread_output(nullptr);
-    if (std::fclose(log) != 0) {
+    if (std::fclose(log) != 0 && error == 0) error = errno;
+    outcome.log_written = error == 0;
+    if (error != 0) {
       std::fprintf(stderr, "varnoklis-batch: cannot write the log %s: %s\n", log_path.c_str(),
-                   std::strerror(errno));
+                   std::strerror(error));
     }
   }
+  outcome.end = std::time(nullptr);
   outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   return outcome;
 }

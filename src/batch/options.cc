@@ -1,10 +1,16 @@
 #include "batch/options.h"
 
 #include <charconv>
+#include <cstdlib>
+#include <optional>
+
+#include "run/run.h"
 
 namespace varnoklis::batch {
 
 namespace {
+
+constexpr long kMostNightsKept = 100000;
 
 bool parse_number(const std::string& text, long low, long high, long& value) {
   const char* end = text.data() + text.size();
@@ -22,7 +28,7 @@ bool split_value(std::string& argument, std::string& value) {
 }
 
 bool set_option(const std::string& name, const std::string& value, Options& options,
-                std::string& error) {
+                bool& explicit_limit, std::string& error) {
   long number = 0;
   if (name == "-j") {
     if (parse_number(value, 1, 64, number)) {
@@ -40,6 +46,25 @@ bool set_option(const std::string& name, const std::string& value, Options& opti
     error = "--memory needs a size in MiB from 1 to 1048576, not '" + value + "'";
     return false;
   }
+  if (name == "--keep-nights") {
+    if (parse_number(value, 0, kMostNightsKept, number)) {
+      options.keep_nights = static_cast<int>(number);
+      return true;
+    }
+    error = "--keep-nights needs a number of nights from 0 to " + std::to_string(kMostNightsKept) +
+            ", not '" + value + "'";
+    return false;
+  }
+  if (name == "--max-removed") {
+    std::optional<int> limit = parse_removal_limit(value);
+    if (limit) {
+      options.max_removed = *limit;
+      explicit_limit = true;
+      return true;
+    }
+    error = "--max-removed needs a share in percent from 0 to 100, not '" + value + "'";
+    return false;
+  }
   if (value.empty()) {
     error = name + " needs a file or folder name";
     return false;
@@ -50,11 +75,12 @@ bool set_option(const std::string& name, const std::string& value, Options& opti
 
 bool takes_value(const std::string& name) {
   return name == "-j" || name == "--logs" || name == "--report" || name == "--metrics" ||
-         name == "--memory";
+         name == "--memory" || name == "--keep-nights" || name == "--max-removed";
 }
 
 bool set_flag(const std::string& name, Options& options) {
   bool* flag = name == "--check"     ? &options.check
+               : name == "--connect" ? &options.connect
                : name == "--help"    ? &options.help
                : name == "--version" ? &options.version
                                      : nullptr;
@@ -66,6 +92,7 @@ bool set_flag(const std::string& name, Options& options) {
 
 bool parse_options(const std::vector<std::string>& arguments, Options& options,
                    std::string& error) {
+  bool explicit_limit = false;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     std::string name = arguments[i];
     std::string value;
@@ -80,7 +107,9 @@ bool parse_options(const std::vector<std::string>& arguments, Options& options,
         error = name + " needs a value";
         return false;
       }
-      if (!set_option(name, joined ? value : arguments[++i], options, error)) return false;
+      if (!set_option(name, joined ? value : arguments[++i], options, explicit_limit, error)) {
+        return false;
+      }
     } else if (!joined && set_flag(name, options)) {
       continue;
     } else if (name.size() > 1 && name[0] == '-') {
@@ -93,6 +122,21 @@ bool parse_options(const std::vector<std::string>& arguments, Options& options,
       options.job_file = arguments[i];
     }
   }
+  if (options.connect && !options.check) {
+    error = "--connect needs --check";
+    return false;
+  }
+  // Without --max-removed the jobs take the single run's variable, so that a job equals a single
+  // run with it set.
+  const char* setting = std::getenv("VARNOKLIS_MAX_REMOVED");
+  if (!explicit_limit && setting != nullptr && *setting != '\0') {
+    std::optional<int> limit = parse_removal_limit(setting);
+    if (!limit) {
+      error = std::string("VARNOKLIS_MAX_REMOVED ungueltig (0 bis 100 Prozent): ") + setting;
+      return false;
+    }
+    options.max_removed = *limit;
+  }
   if (options.job_file.empty() && !options.help && !options.version) {
     error = "no job file named";
     return false;
@@ -104,11 +148,16 @@ const char* help_text() {
   return "Usage: varnoklis-batch JOBFILE [options]\n"
          "Runs the download jobs of JOBFILE, one per line: KEYWORD TERMINAL PATH MODE.\n"
          "  -j N            jobs at a time (default 1, at most 64)\n"
-         "  --logs DIR      folder of the per-job logs (default ./varnoklis-logs)\n"
-         "  --report FILE   write a JSON Lines report, one object per job\n"
+         "  --logs DIR      folder of the nights' log folders (default ./varnoklis-logs)\n"
+         "  --keep-nights N keep the N newest night folders of logs (default 14; 0: all)\n"
+         "  --report FILE   write a JSON Lines report: a batch record, then one object\n"
+         "                  per job (the lines with \"line\")\n"
          "  --metrics FILE  write a Prometheus text file for the textfile collector\n"
          "  --memory MiB    bound of the shared answer memory (default 128)\n"
-         "  --check         only check the job file\n"
+         "  --max-removed PCT  hold back a new file that removes more than PCT percent\n"
+         "                  of the badges of the file it replaces (default 50)\n"
+         "  --check         only check the job file and what the night needs\n"
+         "  --connect       with --check, also connect to the database once\n"
          "  --help          show this text\n"
          "  --version       show the version\n"
          "See varnoklis-batch(1).\n";

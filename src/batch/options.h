@@ -13,7 +13,11 @@ struct Options {
   std::string report;            ///< JSON Lines file; empty: none
   std::string metrics;           ///< Prometheus text file; empty: none
   std::size_t memory_mib = 128;  ///< bound of the shared answer memory
-  bool check = false;            ///< only check the job file
+  int keep_nights = 14;          ///< night folders of logs kept; 0: all
+  int max_removed = 50;          ///< removal limit of every job in percent: --max-removed, else
+                                 ///< VARNOKLIS_MAX_REMOVED, else 50
+  bool check = false;            ///< only check the job file and what the night needs
+  bool connect = false;          ///< with check: also connect once
   bool help = false;
   bool version = false;
 };

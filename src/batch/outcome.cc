@@ -85,6 +85,18 @@ std::string labels(const Job& job) {
          escape(job.terminal, label_byte) + "\",path=\"" + escape(job.path, label_byte) + "\"}";
 }
 
+constexpr const char* kLastStart = "varnoklis_batch_last_start_timestamp_seconds";
+
+// A gauge's help and type lines, then its `series`.
+std::string gauge(const char* name, const char* help, const std::string& series) {
+  return std::string("# HELP ") + name + " " + help + "\n# TYPE " + name + " gauge\n" + series;
+}
+
+std::string start_gauge(std::time_t start) {
+  return gauge(kLastStart, "Start of the last batch; later than its last run while one runs.",
+               kLastStart + format(" %.0f\n", static_cast<double>(start)));
+}
+
 std::string job_tail(const Job& job) {
   return format("L%04d ", job.line) + job.keyword + " " + job.terminal + " " + job.path;
 }
@@ -100,99 +112,191 @@ std::string summary_line(const Job& job, const Outcome& outcome) {
 
 std::string summary_end(const std::vector<Job>& jobs, const std::vector<Outcome>& outcomes,
                         double seconds, int status) {
-  std::size_t ok = 0, failed = 0, not_run = 0;
   std::string tail;
   for (std::size_t i = 0; i < jobs.size(); ++i) {
     const Outcome& outcome = outcomes[i];
     if (!outcome.ran) {
-      ++not_run;
       tail += "not run: " + job_tail(jobs[i]) + "\n";
+    } else if (outcome.status == kExitHeld) {
+      tail += "held: " + job_tail(jobs[i]) + "\n";
     } else if (outcome.status != 0) {
-      ++failed;
       tail += "failed: " + job_tail(jobs[i]) + " status=" + std::to_string(outcome.status) + "\n";
-    } else {
-      ++ok;
     }
   }
-  return "total jobs=" + std::to_string(jobs.size()) + " ok=" + std::to_string(ok) +
-         " failed=" + std::to_string(failed) + " not_run=" + std::to_string(not_run) +
+  JobCounts counts = count_jobs(outcomes);
+  return "total jobs=" + std::to_string(jobs.size()) + " ok=" + std::to_string(counts.ok) +
+         " failed=" + std::to_string(counts.failed) + " not_run=" + std::to_string(counts.not_run) +
+         " held=" + std::to_string(counts.held) +
          format(" seconds=%.2f status=%d\n", seconds, status) + tail;
 }
 
-int batch_status(const std::vector<Outcome>& outcomes, bool stopped, bool output_failed) {
-  int highest = output_failed ? 4 : 0;
-  bool unknown_terminal = false;
-  bool all_ran = true;
+JobCounts count_jobs(const std::vector<Outcome>& outcomes) {
+  JobCounts counts;
   for (const Outcome& outcome : outcomes) {
-    all_ran = all_ran && outcome.ran;
-    if (!outcome.ran) continue;
-    if (outcome.status >= 2 && outcome.status > highest) highest = outcome.status;
-    if (outcome.status == 1) unknown_terminal = true;
+    ++(!outcome.ran                  ? counts.not_run
+       : outcome.status == kExitHeld ? counts.held
+       : outcome.status != 0         ? counts.failed
+                                     : counts.ok);
   }
-  if (stopped && !all_ran) return 6;
-  if (highest != 0) return highest;
-  return unknown_terminal ? 7 : 0;
+  return counts;
 }
 
-std::string report_text(const std::vector<Job>& jobs, const std::vector<Outcome>& outcomes) {
-  std::string text;
-  for (std::size_t i = 0; i < jobs.size(); ++i) {
-    const Job& job = jobs[i];
-    const Outcome& o = outcomes[i];
-    text += "{\"line\":" + std::to_string(job.line) + ",\"keyword\":" + json_string(job.keyword) +
-            ",\"terminal\":" + json_string(job.terminal) + ",\"path\":" + json_string(job.path) +
-            ",\"mode\":" + json_string(job.mode) +
-            ",\"status\":" + (o.ran ? std::to_string(o.status) : "null") +
-            ",\"badges\":" + std::to_string(o.counts.badges) +
-            ",\"records\":" + std::to_string(o.counts.records) +
-            format(",\"seconds\":%.3f", o.seconds) +
-            ",\"statements\":" + std::to_string(o.counts.statements) +
-            ",\"remembered\":" + std::to_string(o.counts.remembered) + "}\n";
+int worse_status(int a, int b) {
+  // The batch's statuses, the one that wins first; a status not listed never wins.
+  static constexpr int kOrder[] = {1, 9, 6, 5, 4, 3, 2, kExitHeld, 7, 0};
+  for (int status : kOrder) {
+    if (a == status || b == status) return status;
   }
+  return a;
+}
+
+int batch_status(const std::vector<Outcome>& outcomes, bool stopped, bool output_failed) {
+  int status = output_failed ? 4 : 0;
+  for (const Outcome& outcome : outcomes) {
+    if (!outcome.ran) {
+      if (stopped) status = worse_status(status, 6);
+      continue;
+    }
+    // A job that ended 1 met an unknown terminal; the batch tells it apart from its own 1.
+    status = worse_status(status, outcome.status == 1 ? 7 : outcome.status);
+    if (!outcome.log_written) status = worse_status(status, 4);
+  }
+  return status;
+}
+
+std::string rfc3339(std::time_t time) {
+  struct tm local {};
+  localtime_r(&time, &local);
+  char text[40];
+  std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &local);
+  std::string out(text, length);
+  // strftime writes the offset as +0100; RFC 3339 wants +01:00.
+  if (out.size() >= 5) out.insert(out.size() - 2, ":");
+  return out;
+}
+
+// The comparison with the replaced file: its four counts (null when nothing was compared), and
+// whether and where the new file was held back.
+static std::string compared_fields(const RunCounts& c) {
+  auto count = [&](std::uint64_t n) { return c.compared ? std::to_string(n) : "null"; };
+  return ",\"added\":" + count(c.added) + ",\"removed\":" + count(c.removed) +
+         ",\"changed\":" + count(c.changed) + ",\"previous\":" + count(c.previous) +
+         ",\"held\":" + (c.held ? "true" : "false") +
+         ",\"held_file\":" + (c.held_file.empty() ? "null" : json_string(c.held_file));
+}
+
+std::string job_report_line(const Job& job, const Outcome& o) {
+  auto when = [&](std::time_t time) { return o.ran ? json_string(rfc3339(time)) : "null"; };
+  return "{\"line\":" + std::to_string(job.line) + ",\"keyword\":" + json_string(job.keyword) +
+         ",\"terminal\":" + json_string(job.terminal) + ",\"path\":" + json_string(job.path) +
+         ",\"mode\":" + json_string(job.mode) +
+         ",\"status\":" + (o.ran ? std::to_string(o.status) : "null") +
+         ",\"badges\":" + std::to_string(o.counts.badges) +
+         ",\"records\":" + std::to_string(o.counts.records) +
+         format(",\"seconds\":%.3f", o.seconds) +
+         ",\"statements\":" + std::to_string(o.counts.statements) +
+         ",\"remembered\":" + std::to_string(o.counts.remembered) + compared_fields(o.counts) +
+         ",\"start\":" + when(o.start) + ",\"end\":" + when(o.end) + ",\"log_written\":" +
+         (!o.ran          ? "null"
+          : o.log_written ? "true"
+                          : "false") +
+         "}\n";
+}
+
+std::string report_text(const BatchRecord& batch, const std::vector<Job>& jobs,
+                        const std::vector<Outcome>& outcomes) {
+  JobCounts counts = count_jobs(outcomes);
+  std::string text = "{\"batch\":{\"start\":" + json_string(rfc3339(batch.start)) +
+                     ",\"end\":" + json_string(rfc3339(batch.end)) +
+                     ",\"status\":" + std::to_string(batch.status) +
+                     ",\"job_file\":" + json_string(batch.job_file) +
+                     ",\"host\":" + json_string(batch.host) +
+                     ",\"version\":" + json_string(batch.version) +
+                     ",\"logs\":" + (batch.logs.empty() ? "null" : json_string(batch.logs)) +
+                     ",\"jobs\":{\"ok\":" + std::to_string(counts.ok) +
+                     ",\"failed\":" + std::to_string(counts.failed) +
+                     ",\"not_run\":" + std::to_string(counts.not_run) +
+                     ",\"held\":" + std::to_string(counts.held) + "}}}\n";
+  for (std::size_t i = 0; i < jobs.size(); ++i) text += job_report_line(jobs[i], outcomes[i]);
   return text;
 }
 
-std::string metrics_text(const std::vector<Job>& jobs, const std::vector<Outcome>& outcomes,
-                         double seconds, double last_success) {
+std::string metrics_text(const BatchRecord& batch, const std::vector<Job>& jobs,
+                         const std::vector<Outcome>& outcomes, double seconds,
+                         double last_success) {
   struct Metric {
     const char* name;
     const char* help;
     std::string (*value)(const Outcome&);
+    bool for_all;           // also for the jobs that did not run
+    bool compared = false;  // only for the jobs that compared their new file with the old one
   };
   static const Metric kMetrics[] = {
+      {"varnoklis_job_ran", "1 when the job ran in the last batch, 0 when it did not.",
+       [](const Outcome& o) { return std::string(o.ran ? "1" : "0"); }, true},
       {"varnoklis_job_status", "Exit status of the job, as the single run's.",
-       [](const Outcome& o) { return std::to_string(o.status); }},
+       [](const Outcome& o) { return std::to_string(o.status); }, false},
       {"varnoklis_job_records", "Records the job's download file received.",
-       [](const Outcome& o) { return std::to_string(o.counts.records); }},
+       [](const Outcome& o) { return std::to_string(o.counts.records); }, false},
       {"varnoklis_job_badges", "Badges the job read.",
-       [](const Outcome& o) { return std::to_string(o.counts.badges); }},
+       [](const Outcome& o) { return std::to_string(o.counts.badges); }, false},
       {"varnoklis_job_seconds", "Wall time of the job in seconds.",
-       [](const Outcome& o) { return format("%.3f", o.seconds); }},
+       [](const Outcome& o) { return format("%.3f", o.seconds); }, false},
+      {"varnoklis_job_badges_added", "Badges only in the job's new file, against the old one.",
+       [](const Outcome& o) { return std::to_string(o.counts.added); }, false, true},
+      {"varnoklis_job_badges_removed", "Badges only in the job's old file, against the new one.",
+       [](const Outcome& o) { return std::to_string(o.counts.removed); }, false, true},
+      {"varnoklis_job_badges_changed", "Badges whose records the job's new file changes.",
+       [](const Outcome& o) { return std::to_string(o.counts.changed); }, false, true},
   };
-  // A job listed twice gives one series, the later job's: a series may appear only once.
+  // A series may appear only once; should two jobs share their labels, the later one's is kept.
   std::map<std::string, std::size_t> latest;
-  for (std::size_t i = 0; i < jobs.size(); ++i) {
-    if (outcomes[i].ran) latest[labels(jobs[i])] = i;
-  }
+  for (std::size_t i = 0; i < jobs.size(); ++i) latest[labels(jobs[i])] = i;
   std::string text;
   for (const Metric& metric : kMetrics) {
-    text += std::string("# HELP ") + metric.name + " " + metric.help + "\n# TYPE " + metric.name +
-            " gauge\n";
+    std::string series;
     for (std::size_t i = 0; i < jobs.size(); ++i) {
-      auto found = latest.find(labels(jobs[i]));
-      if (found == latest.end() || found->second != i) continue;
-      text += metric.name + labels(jobs[i]) + " " + metric.value(outcomes[i]) + "\n";
+      if (latest[labels(jobs[i])] != i || !(metric.for_all || outcomes[i].ran)) continue;
+      if (metric.compared && !outcomes[i].counts.compared) continue;
+      series += metric.name + labels(jobs[i]) + " " + metric.value(outcomes[i]) + "\n";
     }
+    text += gauge(metric.name, metric.help, series);
   }
-  text +=
-      "# HELP varnoklis_batch_seconds Wall time of the whole batch in seconds.\n"
-      "# TYPE varnoklis_batch_seconds gauge\n" +
-      format("varnoklis_batch_seconds %.3f\n", seconds) +
-      "# HELP varnoklis_batch_last_success_timestamp_seconds End of the last batch whose "
-      "every job ended 0.\n"
-      "# TYPE varnoklis_batch_last_success_timestamp_seconds gauge\n" +
-      format("varnoklis_batch_last_success_timestamp_seconds %.0f\n", last_success);
-  return text;
+  JobCounts counts = count_jobs(outcomes);
+  const char* kBatchSeconds = "varnoklis_batch_seconds";
+  const char* kLastSuccess = "varnoklis_batch_last_success_timestamp_seconds";
+  const char* kLastRun = "varnoklis_batch_last_run_timestamp_seconds";
+  const char* kStatus = "varnoklis_batch_status";
+  const char* kJobs = "varnoklis_batch_jobs";
+  return text +
+         gauge(kBatchSeconds, "Wall time of the whole batch in seconds.",
+               kBatchSeconds + format(" %.3f\n", seconds)) +
+         gauge(kLastSuccess, "End of the last batch whose every job ended 0.",
+               kLastSuccess + format(" %.0f\n", last_success)) +
+         start_gauge(batch.start) +
+         gauge(kLastRun, "End of the last batch, whatever its status.",
+               kLastRun + format(" %.0f\n", static_cast<double>(batch.end))) +
+         gauge(kStatus, "Exit status of the last batch.", kStatus + format(" %d\n", batch.status)) +
+         gauge(kJobs,
+               "Jobs of the last batch that ended 0, ended otherwise, did not run, and were held "
+               "back.",
+               kJobs + format("{outcome=\"ok\"} %zu\n", counts.ok) + kJobs +
+                   format("{outcome=\"failed\"} %zu\n", counts.failed) + kJobs +
+                   format("{outcome=\"not_run\"} %zu\n", counts.not_run) + kJobs +
+                   format("{outcome=\"held\"} %zu\n", counts.held));
+}
+
+std::string start_metrics_text(const std::string& previous, std::time_t start) {
+  const std::string name = std::string(kLastStart) + " ";
+  std::istringstream lines(previous);
+  std::string line, text;
+  bool replaced = false;
+  while (std::getline(lines, line)) {
+    replaced = replaced || line.starts_with(name);
+    text += line.starts_with(name) ? name + format("%.0f", static_cast<double>(start)) : line;
+    text += "\n";
+  }
+  return replaced ? text : text + start_gauge(start);
 }
 
 double previous_last_success(const std::string& metrics) {

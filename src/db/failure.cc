@@ -35,6 +35,14 @@ bool transient(const Diagnostics& diag, Dialect dialect, bool inserts) {
   return dialect == Dialect::Sqlite && diag.state == "HY000" && diag.native == kSqliteBusy;
 }
 
+// SQL Server answers a rollback without a transaction with error 3903; the store's driver passes
+// SQLite's message on.
+bool transaction_already_ended(const Diagnostics& diag, Dialect dialect) {
+  if (dialect == Dialect::SqlServer) return diag.native == 3903;
+  return diag.state == "HY000" &&
+         diag.message.find("no transaction is active") != std::string::npos;
+}
+
 std::chrono::milliseconds retry_pause(int next_attempt) {
   return std::chrono::milliseconds(next_attempt <= 2 ? 50 : 200);
 }

@@ -29,6 +29,10 @@ inline constexpr int kStatementAttempts = 3;
 /// timeout.
 bool transient(const Diagnostics& diag, Dialect dialect, bool inserts = false);
 
+/// Whether a failed rollback found no transaction, because the database had already undone it:
+/// the store's "no transaction is active", SQL Server's error 3903.
+bool transaction_already_ended(const Diagnostics& diag, Dialect dialect);
+
 /// The pause before attempt `next_attempt` (2 or 3) of a transiently failed statement.
 std::chrono::milliseconds retry_pause(int next_attempt);
 
@@ -41,16 +45,19 @@ std::string retry_line(std::string_view what, std::string_view badge, const Diag
                        int next_attempt);
 
 /// Where a fault can be made to happen: the execution of a statement, the fetch of a row, the
-/// commit of a burst of staged records; a commit that took effect; or what the driver answers
-/// for its cursors on commit.
-enum class FaultPoint { Execute, Fetch, Commit, Flushed, CursorCommitBehavior };
+/// commit or the rollback of a burst of staged records; a commit that took effect; what the
+/// driver answers for its cursors on commit; or the pause before a transiently failed statement
+/// is tried again.
+enum class FaultPoint { Execute, Fetch, Commit, Rollback, Flushed, CursorCommitBehavior, RetryPause };
 
-/// A test seam: asked before each execution attempt, fetch and commit with its ordinal in the
-/// run (1-based, per point); returning true fails that call with the diagnostics it filled.
+/// A test seam: asked before each execution attempt, fetch, commit and rollback with its ordinal in
+/// the run (1-based, per point); returning true fails that call with the diagnostics it filled.
 /// Told with Flushed (its answer ignored) after every commit that took effect: each burst's,
 /// and without groups each staged record's under automatic commit.
 /// Asked with CursorCommitBehavior once per connection (ordinal 1 reading, 2 staging) after
 /// connecting; returning true makes `diag.native` the connection's SQL_CURSOR_COMMIT_BEHAVIOR.
+/// Asked with RetryPause (ordinal: the next attempt) before each pause of `retry_pause`;
+/// returning true leaves that pause out.
 using FaultHook = std::function<bool(FaultPoint point, std::uint64_t ordinal, Diagnostics& diag)>;
 
 }  // namespace varnoklis

@@ -108,14 +108,16 @@ void Session::end_run() {
     if (!set_autocommit(true)) broken_ = true;
   }
   if (!attached_client_.empty()) {
-    if (!quietly("DETACH DATABASE " + quoted_identifier(attached_client_))) broken_ = true;
+    if (!quietly(reading_.handle.get(), "DETACH DATABASE " + quoted_identifier(attached_client_))) {
+      broken_ = true;
+    }
     attached_client_.clear();
   }
 }
 
-bool Session::quietly(const std::string& text) {
+bool Session::quietly(SQLHANDLE connection, const std::string& text) {
   StatementHandle statement;
-  if (!SQL_SUCCEEDED(statement.allocate(reading_.handle.get()))) return false;
+  if (!SQL_SUCCEEDED(statement.allocate(connection))) return false;
   SQLRETURN rc = SQLExecDirect(
       statement.get(), reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.c_str())), SQL_NTS);
   return SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA;
@@ -124,7 +126,7 @@ bool Session::quietly(const std::string& text) {
 int Session::connect(const std::string& data_source, const std::string& user,
                      const std::string& password) {
   connected_with_.clear();
-  broken_ = false;
+  broken_ = staging_broken_ = false;
   attached_client_.clear();
   staging_.reset();
   reading_.reset();
@@ -142,10 +144,14 @@ int Session::connect(const std::string& data_source, const std::string& user,
 int Session::open_link(Link& link, bool staging, const std::string& data_source,
                        const std::string& user, const std::string& password) {
   if (!SQL_SUCCEEDED(link.handle.allocate(environment_.get()))) return -1;
-  SQLRETURN rc = SQLConnect(
-      link.handle.get(), reinterpret_cast<SQLCHAR*>(const_cast<char*>(data_source.c_str())),
-      SQL_NTS, reinterpret_cast<SQLCHAR*>(const_cast<char*>(user.c_str())), SQL_NTS,
-      reinterpret_cast<SQLCHAR*>(const_cast<char*>(password.c_str())), SQL_NTS);
+  SQLRETURN rc = SQLSetConnectAttr(
+      link.handle.get(), SQL_ATTR_LOGIN_TIMEOUT,
+      reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(timeouts_.login)), SQL_IS_UINTEGER);
+  if (!attribute_set_or_refused(rc, SQL_HANDLE_DBC, link.handle.get(), diagnostics_)) return -1;
+  rc = SQLConnect(link.handle.get(),
+                  reinterpret_cast<SQLCHAR*>(const_cast<char*>(data_source.c_str())), SQL_NTS,
+                  reinterpret_cast<SQLCHAR*>(const_cast<char*>(user.c_str())), SQL_NTS,
+                  reinterpret_cast<SQLCHAR*>(const_cast<char*>(password.c_str())), SQL_NTS);
   if (check(rc, SQL_HANDLE_DBC, link.handle.get(), &diagnostics_) != Outcome::Ok) return -1;
   link.handle.mark_connected();
 
@@ -172,16 +178,40 @@ bool Session::begin_burst() {
 }
 
 // A failed commit may leave the transaction open (the embedded store does): the caller ends it
-// with a rollback. Either end may close the connection's cursors, so both are counted.
+// with a rollback. Either end may close the connection's cursors, so both are counted. A
+// rollback that fails leaves the connection in a transaction nobody can end: whatever is sent
+// on it afterwards may commit or vanish, so it is given up.
 bool Session::end_burst(SQLSMALLINT completion) {
-  if (completion == SQL_COMMIT) {
-    if (seam_.commit_fails(++counts_.commits, diagnostics_)) return false;
+  if (!end_transaction(completion)) {
+    if (completion == SQL_COMMIT) return false;
+    if (!transaction_already_ended(diagnostics_, dialect_) || !end_transaction_already_undone()) {
+      staging_broken_ = broken_ = true;
+      return false;
+    }
   }
+  if (completion == SQL_COMMIT) count_flush();
+  if (set_autocommit(true)) return true;
+  if (completion == SQL_ROLLBACK) staging_broken_ = broken_ = true;
+  return false;
+}
+
+bool Session::end_transaction(SQLSMALLINT completion) {
+  bool failed = completion == SQL_COMMIT ? seam_.commit_fails(++counts_.commits, diagnostics_)
+                                         : seam_.rollback_fails(++counts_.rollbacks, diagnostics_);
+  if (failed) return false;
   SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, connection(true), completion);
   ++staging_.ends;
-  if (check(rc, SQL_HANDLE_DBC, connection(true), &diagnostics_) != Outcome::Ok) return false;
-  if (completion == SQL_COMMIT) count_flush();
-  return set_autocommit(true);
+  return check(rc, SQL_HANDLE_DBC, connection(true), &diagnostics_) == Outcome::Ok;
+}
+
+// After the database undid the transaction itself, the store's driver still takes one for open:
+// it begins none for later statements, which then commit one by one, and every end fails. A
+// transaction opened and rolled back here makes driver and store agree again.
+bool Session::end_transaction_already_undone() {
+  if (dialect_ != Dialect::Sqlite) return true;
+  if (!quietly(connection(true), "BEGIN")) return false;
+  ++staging_.ends;
+  return SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, connection(true), SQL_ROLLBACK));
 }
 
 void Session::count_flush() {

@@ -13,6 +13,7 @@
 #include "db/sql_text.h"
 #include "db/staging_group.h"
 #include "db/test_seam.h"
+#include "db/timeouts.h"
 
 namespace varnoklis {
 
@@ -44,14 +45,26 @@ class Session {
   /// -1 otherwise (diagnostics filled).
   int connect(const std::string& data_source, const std::string& user, const std::string& password);
 
+  /// The login and query timeouts of the connections opened from now on and their statements.
+  void set_timeouts(const DatabaseTimeouts& timeouts) { timeouts_ = timeouts; }
+  /// The query timeout a statement is given, in seconds; none (-1) where the driver would not
+  /// honour it as a limit on the statement: the embedded store's driver takes the attribute and
+  /// ignores it, its waits for a lock end after the data source's own `Timeout`.
+  int query_timeout() const { return dialect_ == Dialect::SqlServer ? timeouts_.query : -1; }
+
   /// The records collected for the next burst, and its size (set before connecting).
   StagingGroup& group() { return group_; }
   /// Starts a burst on the staging connection: automatic commit off. false when refused
   /// (diagnostics filled).
   bool begin_burst();
   /// Ends the burst with SQL_COMMIT or SQL_ROLLBACK and turns automatic commit on again;
-  /// false when that failed (diagnostics filled).
+  /// false when that failed (diagnostics filled). A rollback that finds the transaction already
+  /// undone by the database succeeds; any other failed rollback breaks the staging connection.
   bool end_burst(SQLSMALLINT completion);
+  /// Whether a failed rollback broke the staging connection: nothing more may be sent on it.
+  bool staging_broken() const { return staging_broken_; }
+  /// Counts records built after the staging connection broke, never sent.
+  void count_unsent(std::size_t records) { counts_.unsent += records; }
   /// Counts a commit that took effect and tells the test seam.
   void count_flush();
   /// Number of transactions ended on the reading (`staging` false) or the staging connection.
@@ -73,8 +86,6 @@ class Session {
   /// The reading connection (`staging` false) or the one the staging statements use, which is
   /// the reading one without groups; SQL_NULL_HANDLE before connecting.
   SQLHANDLE connection(bool staging = false) const { return link(staging).handle.get(); }
-  /// The folder of the embedded store (empty with SQL Server).
-  const std::filesystem::path& store_folder() const { return store_folder_; }
 
   /// What the session counted in the present run.
   const SessionCounts& counts() const { return counts_; }
@@ -133,12 +144,16 @@ class Session {
   int attach_store(bool staging);
   int run(Purpose purpose, const std::string& text);
   bool set_autocommit(bool on);
-  bool quietly(const std::string& text);
+  bool quietly(SQLHANDLE connection, const std::string& text);
+  bool end_transaction(SQLSMALLINT completion);
+  bool end_transaction_already_undone();
 
   EnvHandle environment_;
   Link reading_;
   Link staging_;
+  DatabaseTimeouts timeouts_;
   StagingGroup group_;
+  bool staging_broken_ = false;
   Dialect dialect_ = Dialect::SqlServer;
   std::string schema_;
   std::string attached_client_;

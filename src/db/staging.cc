@@ -17,22 +17,18 @@ const Purpose kStaging{.what = "Tab. Kvx999Tmp einfuegen", .inserts = true, .sta
 const Purpose kCommitting{.what = "Tab. Kvx999Tmp festschreiben", .staging = true};
 const Purpose kReadingBack{.what = "Tab. Kvx999Tmp lesen", .staging = true};
 
-// One record's insert in a burst: its result code, and the diagnostics still to be reported.
-struct Sent {
-  int result = 0;
-  bool report = false;
-  Diagnostics diag;
-};
-
-// What ended a burst that stored nothing: the failed statement, its badge, its diagnostics.
+// What ended a burst that stored nothing: the failed statement, its badge, its diagnostics, the
+// record whose insert failed (none for the commit), and a rollback that failed after it.
 struct BurstFailure {
-  bool happened = false;
-  std::string_view what;
-  std::string badge;
-  Diagnostics diag;
+  std::string_view what{};
+  std::string badge{};
+  Diagnostics diag{};
+  std::size_t record = std::string::npos;
+  bool reported = false;
+  Diagnostics rollback{};
 };
 
-enum class Attempt { Committed, RolledBack, Failed };
+enum class Attempt { Committed, Again, InsertFailed, CommitFailed, Broken };
 
 // Only a failure after which the database has undone the whole transaction may be sent again;
 // a timed-out insert may have taken effect.
@@ -40,77 +36,108 @@ bool undone(const Diagnostics& diag, Dialect dialect) {
   return transient(diag, dialect) && diag.state != "HYT00";
 }
 
-void roll_back(Session& session) {
-  Diagnostics kept = session.diagnostics();
-  session.end_burst(SQL_ROLLBACK);
-  session.diagnostics() = kept;
+// Rolls the burst back; a rollback that fails breaks the staging connection.
+Attempt roll_back(Session& session, BurstFailure& failure, Attempt outcome) {
+  bool ended = session.end_burst(SQL_ROLLBACK);
+  failure.rollback = session.diagnostics();
+  session.diagnostics() = failure.diag;
+  return ended ? outcome : Attempt::Broken;
 }
 
-Attempt send_burst(Session& session, std::vector<Sent>& sent, BurstFailure& failure) {
+// The burst stops at the first failed insert: a database that undid the whole transaction
+// would commit every later insert on its own.
+Attempt send_burst(Session& session, BurstFailure& failure) {
   const StagingGroup& group = session.group();
   if (!session.begin_burst()) {
-    failure = {true, kCommitting.what, {}, session.diagnostics()};
-    roll_back(session);
-    return Attempt::Failed;
+    failure = {.what = kCommitting.what, .diag = session.diagnostics()};
+    return roll_back(session, failure, Attempt::CommitFailed);
   }
   for (std::size_t i = 0; i < group.records.size(); ++i) {
     const PendingRecord& record = group.records[i];
     session.set_badge(record.badge);
     Statement statement(session, kStaging);
     if (!statement.allocated()) {
-      sent[i] = Sent{-1, false, {}};
-      continue;
+      failure = {.what = kStaging.what, .badge = record.badge, .record = i, .reported = true};
+      return roll_back(session, failure, Attempt::InsertFailed);
     }
     if (statement.execute_once(fill(kStageRecordSql, session.dialect(),
                                     {group.path, record.text})) != Outcome::Error) {
       continue;
     }
-    const Diagnostics& diag = session.diagnostics();
-    if (undone(diag, session.dialect())) {
-      failure = {true, kStaging.what, record.badge, diag};
-      roll_back(session);
-      return Attempt::RolledBack;
-    }
-    sent[i] = Sent{error_code(diag), true, diag};
+    failure = {
+        .what = kStaging.what, .badge = record.badge, .diag = session.diagnostics(), .record = i};
+    return roll_back(
+        session, failure,
+        undone(failure.diag, session.dialect()) ? Attempt::Again : Attempt::InsertFailed);
   }
   if (session.end_burst(SQL_COMMIT)) return Attempt::Committed;
-  failure = {true, kCommitting.what, {}, session.diagnostics()};
-  roll_back(session);
-  return undone(failure.diag, session.dialect()) ? Attempt::RolledBack : Attempt::Failed;
+  failure = {.what = kCommitting.what, .diag = session.diagnostics()};
+  return roll_back(
+      session, failure,
+      undone(failure.diag, session.dialect()) ? Attempt::Again : Attempt::CommitFailed);
+}
+
+// After a failed insert the rolled-back group is sent one record at a time under automatic
+// commit, so that each insert's own result is what the table holds. The insert that failed in
+// the burst keeps its result and is not sent again.
+int send_singly(Session& session, const BurstFailure& failure, const FailedRecord& on_failed) {
+  const StagingGroup& group = session.group();
+  int stored = 0;
+  for (std::size_t i = 0; i < group.records.size(); ++i) {
+    const PendingRecord& record = group.records[i];
+    session.set_badge(record.badge);
+    int result = -1;
+    if (i != failure.record) {
+      result = stage_record(session, group.path, record.text);
+    } else if (!failure.reported) {
+      session.report_failure(failure.what, failure.diag);
+      result = error_code(failure.diag);
+    }
+    if (result == 0) {
+      ++stored;
+    } else {
+      on_failed(record, result);
+    }
+  }
+  return stored;
 }
 
 }  // namespace
 
 int send_group(Session& session, const FailedRecord& on_failed) {
   StagingGroup& group = session.group();
-  const std::string badge = session.badge();
-  std::vector<Sent> sent;
-  BurstFailure failure;
-  for (int attempt = 1;; ++attempt) {
-    sent.assign(group.records.size(), Sent{});
-    failure = BurstFailure{};
-    if (send_burst(session, sent, failure) != Attempt::RolledBack ||
-        attempt == kStatementAttempts) {
-      break;
-    }
-    session.set_badge(failure.badge);
-    session.report_retry(failure.what, failure.diag, attempt + 1);
-    session.seam().pause_before(attempt + 1);
+  if (session.staging_broken()) {
+    session.count_unsent(group.records.size());
+    group.records.clear();
+    return 0;
   }
-  if (failure.happened) {
+  const std::string badge = session.badge();
+  BurstFailure failure;
+  Attempt attempt = Attempt::Again;
+  for (int n = 1;; ++n) {
+    failure = BurstFailure{};
+    attempt = send_burst(session, failure);
+    if (attempt != Attempt::Again || n == kStatementAttempts) break;
     session.set_badge(failure.badge);
-    session.report_failure(failure.what, failure.diag);
+    session.report_retry(failure.what, failure.diag, n + 1);
+    session.seam().pause_before(n + 1);
   }
   int stored = 0;
-  for (std::size_t i = 0; i < group.records.size(); ++i) {
-    const PendingRecord& record = group.records[i];
-    if (!failure.happened && sent[i].result == 0) {
-      ++stored;
-      continue;
+  if (attempt == Attempt::Committed) {
+    stored = static_cast<int>(group.records.size());
+  } else if (attempt == Attempt::InsertFailed) {
+    stored = send_singly(session, failure, on_failed);
+  } else {
+    session.set_badge(failure.badge);
+    if (!failure.reported) session.report_failure(failure.what, failure.diag);
+    if (attempt == Attempt::Broken) {
+      session.set_badge({});
+      session.report_failure(kCommitting.what, failure.rollback);
     }
-    session.set_badge(record.badge);
-    if (sent[i].report) session.report_failure(kStaging.what, sent[i].diag);
-    on_failed(record, sent[i].result != 0 ? sent[i].result : error_code(failure.diag));
+    for (const PendingRecord& record : group.records) {
+      session.set_badge(record.badge);
+      on_failed(record, error_code(failure.diag));
+    }
   }
   session.set_badge(badge);
   group.records.clear();

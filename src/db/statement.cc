@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "db/text.h"
+#include "db/timeouts.h"
 
 namespace varnoklis {
 
@@ -23,14 +24,25 @@ Statement::~Statement() {
 bool Statement::allocate() {
   deferred_ = false;
   SQLHANDLE connection = session_.connection(purpose_.staging);
+  Diagnostics diag;
   if (SQL_SUCCEEDED(handle_.allocate(connection))) {
     if (cursor_attributes_) apply_cursor_attributes();
-    return true;
+    if (apply_query_timeout(diag)) return true;
+    handle_.reset();
+  } else if (connection != SQL_NULL_HANDLE) {
+    read_diagnostics(SQL_HANDLE_DBC, connection, diag);
   }
-  Diagnostics diag;
-  if (connection != SQL_NULL_HANDLE) read_diagnostics(SQL_HANDLE_DBC, connection, diag);
   session_.report_failure(purpose_.what, diag);
   return false;
+}
+
+bool Statement::apply_query_timeout(Diagnostics& diag) {
+  int timeout = session_.query_timeout();
+  if (timeout < 0) return true;
+  SQLRETURN rc =
+      SQLSetStmtAttr(handle_.get(), SQL_ATTR_QUERY_TIMEOUT,
+                     reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(timeout)), SQL_IS_UINTEGER);
+  return attribute_set_or_refused(rc, SQL_HANDLE_STMT, handle_.get(), diag);
 }
 
 void Statement::set_cursor_attributes() {

@@ -94,6 +94,7 @@ class Statement {
   bool remembers() const { return purpose_.repeated_question && session_.remembering(); }
   bool allocate();
   void apply_cursor_attributes();
+  bool apply_query_timeout(Diagnostics& diag);
   Outcome send(const std::string& text);
   Outcome fetch_remembered();
   bool closed_by_commit() const;

@@ -24,6 +24,10 @@ bool TestSeam::commit_fails(std::uint64_t ordinal, Diagnostics& diag) const {
   return hook_ && hook_(FaultPoint::Commit, ordinal, diag);
 }
 
+bool TestSeam::rollback_fails(std::uint64_t ordinal, Diagnostics& diag) const {
+  return hook_ && hook_(FaultPoint::Rollback, ordinal, diag);
+}
+
 void TestSeam::flushed(std::uint64_t ordinal) const {
   Diagnostics ignored;
   if (hook_) hook_(FaultPoint::Flushed, ordinal, ignored);
@@ -38,6 +42,10 @@ SQLUSMALLINT TestSeam::cursor_commit_behavior(int link, SQLUSMALLINT reported) c
 }
 
 void TestSeam::pause_before(int next_attempt) const {
+  Diagnostics ignored;
+  if (hook_ && hook_(FaultPoint::RetryPause, static_cast<std::uint64_t>(next_attempt), ignored)) {
+    return;
+  }
   std::this_thread::sleep_for(retry_pause(next_attempt));
 }
 

@@ -9,10 +9,10 @@
 
 namespace varnoklis {
 
-/// The test seam of a session: the fault hook that makes chosen executions, fetches and commits
-/// fail, told of each commit that took effect and of the driver's cursor behaviour on commit,
-/// and the pause before a transiently failed statement is tried again. Without a hook it changes
-/// nothing.
+/// The test seam of a session: the fault hook that makes chosen executions, fetches, commits and
+/// rollbacks fail, told of each commit that took effect and of the driver's cursor behaviour on
+/// commit, and the pause before a transiently failed statement is tried again, which the hook may
+/// leave out. Without a hook it changes nothing.
 class TestSeam {
  public:
   /// Installs the fault hook.
@@ -24,12 +24,15 @@ class TestSeam {
   bool fetch_fails(std::uint64_t ordinal, Diagnostics& diag) const;
   /// Whether commit number `ordinal` is made to fail; `diag` then filled.
   bool commit_fails(std::uint64_t ordinal, Diagnostics& diag) const;
+  /// Whether rollback number `ordinal` is made to fail; `diag` then filled.
+  bool rollback_fails(std::uint64_t ordinal, Diagnostics& diag) const;
   /// Tells the hook that commit number `ordinal` took effect.
   void flushed(std::uint64_t ordinal) const;
   /// The cursor behaviour on commit of connection `link` (1 reading, 2 staging): the driver's
   /// `reported` one unless the hook answers another.
   SQLUSMALLINT cursor_commit_behavior(int link, SQLUSMALLINT reported) const;
-  /// Waits before attempt `next_attempt` of a transiently failed statement.
+  /// Waits `retry_pause(next_attempt)` before attempt `next_attempt` of a transiently failed
+  /// statement, unless the hook leaves the pause out.
   void pause_before(int next_attempt) const;
 
  private:

@@ -84,6 +84,38 @@ void write_quoted_line(const QuotedValues& values, std::string& line) {
   line += '\n';
 }
 
+namespace {
+
+// Reads one quoted value starting at `at` (on its opening quote) and leaves `at` behind the
+// closing quote.
+bool read_quoted(std::string_view line, std::size_t& at, std::string& value) {
+  if (at >= line.size() || line[at] != kQuote) return false;
+  for (++at; at < line.size(); ++at) {
+    if (line[at] != kQuote) {
+      value += line[at];
+    } else if (at + 1 < line.size() && line[at + 1] == kQuote) {
+      value += kQuote;
+      ++at;
+    } else {
+      ++at;
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+bool split_quoted_line(std::string_view line, std::vector<std::string>& values) {
+  values.clear();
+  std::size_t at = 0;
+  while (true) {
+    if (!read_quoted(line, at, values.emplace_back())) return false;
+    if (at == line.size()) return values.size() == kQuotedValues;
+    if (values.size() == kQuotedValues || line[at++] != kValueSeparator) return false;
+  }
+}
+
 const Layout* find_layout(std::string_view keyword) {
   for (const Layout& layout : kLayouts) {
     if (keyword == layout.keyword) return &layout;

@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace varnoklis::records {
 
@@ -191,6 +192,10 @@ void set_value(QuotedValues& values, const Field& field, std::string_view value)
 /// Makes `line` the line of `values`: each quoted, a quote inside doubled, comma-separated,
 /// ending in a line feed.
 void write_quoted_line(const QuotedValues& values, std::string& line);
+
+/// Splits one IDSTAMM line (without its line end) into its values, a doubled quote read as one;
+/// false unless it is exactly thirteen quoted, comma-separated values.
+bool split_quoted_line(std::string_view line, std::vector<std::string>& values);
 
 /// The layout of one download function: its keyword, record length (0: lines of quoted values),
 /// whether each record ends a line, the fields as shown (in a fixed-length record they tile it)

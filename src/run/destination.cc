@@ -61,23 +61,29 @@ bool cut_to(int fd, off_t length) {
 }
 
 // A file without a name for data of the run alone: in `folder` when it can take one, else in
-// the system's temporary folder (for a download file in a folder the user cannot write).
-int scratch_file(const std::string& folder) {
+// the system's temporary folder (for a download file in a folder the user cannot write). `used`
+// is the folder tried last.
+int scratch_file(const std::string& folder, std::string& used) {
   std::error_code error;
+  int fd = -1;
   for (const fs::path& dir : {fs::path(folder), fs::temp_directory_path(error)}) {
-    if (dir.empty()) continue;
-    int fd = ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (fd >= 0) return fd;
+    if (dir.empty() || fd >= 0) continue;
+    used = dir.string();
+    fd = ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
   }
-  return -1;
+  return fd;
 }
 
-// A copy of the file's present content, to write back when an overwrite fails; -1 when the
-// file cannot be read or no copy can be made.
-int keep_aside(const std::string& file) {
+// A copy of the file's present content, to write back when an overwrite fails; -1 with the
+// reason when the file cannot be read or no copy can be made.
+int keep_aside(const std::string& file, FileFailure& failure) {
   FileDescriptor in(::open(file.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK));
-  FileDescriptor copy(scratch_file(folder_of(file)));
-  if (!in.ok() || !copy.ok() || !copy_all(in.get(), copy.get())) return -1;
+  if (!in.ok()) return fail(failure, "Datei", file, errno), -1;
+  std::string folder;
+  FileDescriptor copy(scratch_file(folder_of(file), folder));
+  if (!copy.ok() || !copy_all(in.get(), copy.get())) {
+    return fail(failure, "Ordner", folder, errno), -1;
+  }
   return copy.release();
 }
 
@@ -141,6 +147,12 @@ bool sync_folder_of(const std::string& file) {
   return folder.ok() && ::fsync(folder.get()) == 0 && folder.close();
 }
 
+std::string held_name(const std::string& file) {
+  return (fs::path(folder_of(file)) /
+          ("." + fs::path(file).filename().string() + ".varnoklis-held"))
+      .string();
+}
+
 std::string missing_file_name(const std::string& path) {
   std::string file = path;
   for (int hops = 0; hops < kMaxLinks; ++hops) {
@@ -158,6 +170,14 @@ std::string resolved_name(int fd, const std::string& fallback) {
   return error || !name.is_absolute() ? fallback : name.string();
 }
 
+// A link that the kernel refuses to follow is not followed here either: its target's folder may be
+// anyone's choice.
+std::string resolved_file(const std::string& path) {
+  FileDescriptor probe(::open(path.c_str(), O_PATH | O_CLOEXEC));
+  if (probe.ok()) return resolved_name(probe.get(), path);
+  return errno == ENOENT ? missing_file_name(path) : path;
+}
+
 Destination::~Destination() {
   collector_.close();
   if (!temp_name_.empty()) ::unlink(temp_name_.c_str());
@@ -171,16 +191,19 @@ bool Destination::open(const std::string& path, bool new_file, const std::string
   if (path.empty()) return false;
   FileDescriptor probe(::open(path.c_str(), O_PATH | O_CLOEXEC));
   if (!probe.ok()) {
-    if (errno != ENOENT) return false;
+    if (errno != ENOENT) return fail(failure_, "Datei", path, errno);
     file_ = missing_file_name(path);
     way_ = Way::Replace;
     collector_.reset(create_marked_temporary(file_, temp_name_));
-    return collector_.ok();
+    return collector_.ok() || fail(failure_, "Ordner", folder_of(file_), errno);
   }
   file_ = resolved_name(probe.get(), path);
-  if (::fstat(probe.get(), &before_) != 0 || S_ISDIR(before_.st_mode)) return false;
+  if (::fstat(probe.get(), &before_) != 0) return fail(failure_, "Datei", file_, errno);
+  if (S_ISDIR(before_.st_mode)) return fail(failure_, "Datei", path, EISDIR);
   out_.reset(::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666));
-  if (!out_.ok() && !(errno == ENXIO && S_ISFIFO(before_.st_mode))) return false;
+  if (!out_.ok() && !(errno == ENXIO && S_ISFIFO(before_.st_mode))) {
+    return fail(failure_, "Datei", file_, errno);
+  }
   existed_ = true;
   // A plain file with no other name is replaced, with its owner, group, mode and attributes;
   // one whose attributes this user cannot give a new file is written in place instead.
@@ -211,36 +234,93 @@ bool Destination::open_existing(bool new_file, const std::string& state_folder) 
   way_ = new_file ? Way::InPlace : Way::Append;
   // A FIFO without a reader refused the probe's non-blocking open; the plain open waits for one.
   if (!out_.ok()) out_.reset(::open(path_.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
-  if (!out_.ok()) return false;
+  if (!out_.ok()) return fail(failure_, "Datei", file_, errno);
   int flags = ::fcntl(out_.get(), F_GETFL);
   flags = (flags & ~O_NONBLOCK) | (new_file ? 0 : O_APPEND);
-  if (::fcntl(out_.get(), F_SETFL, flags) != 0 || ::fstat(out_.get(), &before_) != 0) return false;
+  if (::fcntl(out_.get(), F_SETFL, flags) != 0 || ::fstat(out_.get(), &before_) != 0) {
+    return fail(failure_, "Datei", file_, errno);
+  }
   if (S_ISREG(before_.st_mode)) {
-    journal_ = journal_name(path_, state_folder, before_.st_dev, before_.st_ino);
+    journal_ = journal_name(file_, state_folder, before_.st_dev, before_.st_ino, failure_);
     if (journal_.empty()) return false;
   }
-  collector_.reset(scratch_file(folder_of(file_)));
+  collector_.reset(scratch_file(folder_of(file_), collector_folder_));
+  if (!collector_.ok()) fail(failure_, "Ordner", collector_folder_, errno);
   return true;
 }
 
+// A close that fails after a good write is the reason; after a failed one, the write's stays.
+bool Destination::close_file(bool ok) {
+  bool closed = out_.close();
+  if (!closed && ok) fail(failure_, "Datei", file_, errno);
+  return closed && ok;
+}
+
+void Destination::collector_failed(int error) {
+  if (temp_name_.empty()) {
+    fail(failure_, "Ordner", collector_folder_, error);
+  } else {
+    fail(failure_, "Temporaere Datei", temp_name_, error);
+  }
+}
+
 bool Destination::commit() {
+  bool ok = false;
   switch (way_) {
     case Way::Replace:
-      return replace();
+      ok = replace();
+      break;
     case Way::InPlace:
-      return overwrite();
+      ok = overwrite();
+      break;
     case Way::Append:
       return append();
   }
-  return false;
+  if (ok) drop_held();
+  return ok;
+}
+
+int Destination::open_previous() const {
+  if (!existed_ || way_ == Way::Append || !S_ISREG(before_.st_mode)) return -1;
+  return ::open(file_.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+}
+
+// The held file is made as the replacement would be, marked and with the file's attributes, and
+// renamed under its own name instead of the file's; a kill before the rename leaves only a
+// marked temporary, which the next run removes.
+bool Destination::hold(std::string& held_file) {
+  held_file.clear();
+  if (way_ != Way::Replace) return true;
+  std::string name = held_name(file_);
+  if (::fsync(collector_.get()) != 0 || !collector_.close()) {
+    return fail(failure_, "Temporaere Datei", temp_name_, errno);
+  }
+  if (::rename(temp_name_.c_str(), name.c_str()) != 0) {
+    return fail(failure_, "Ordner", folder_of(name), errno);
+  }
+  temp_name_.clear();
+  held_file = name;
+  // The old file stays whatever comes of the sync: a held file that a power loss takes only
+  // waits for the next night.
+  sync_folder_of(name);
+  return true;
+}
+
+// A file put in place ends what an earlier night held back; its removal need not survive a
+// power loss, since a held file left over only waits for the next release.
+void Destination::drop_held() const {
+  if (S_ISREG(before_.st_mode) || !existed_) ::unlink(held_name(file_).c_str());
 }
 
 bool Destination::replace() {
-  if (!existed_ && ::fchmod(collector_.get(), new_file_mode()) != 0) return false;
-  bool ok = ::fsync(collector_.get()) == 0 && collector_.close() &&
-            ::rename(temp_name_.c_str(), file_.c_str()) == 0;
-  if (ok) temp_name_.clear();
-  return ok && sync_folder_of(file_);
+  bool ok = (existed_ || ::fchmod(collector_.get(), new_file_mode()) == 0) &&
+            ::fsync(collector_.get()) == 0 && collector_.close();
+  if (!ok) return fail(failure_, "Temporaere Datei", temp_name_, errno);
+  if (::rename(temp_name_.c_str(), file_.c_str()) != 0) {
+    return fail(failure_, "Ordner", folder_of(file_), errno);
+  }
+  temp_name_.clear();
+  return sync_folder_of(file_) || fail(failure_, "Ordner", folder_of(file_), errno);
 }
 
 // The journal holds the new content before the first byte is overwritten, so a run killed in
@@ -248,31 +328,38 @@ bool Destination::replace() {
 // is taken back from a copy of the old content. A FIFO or device takes the records as they come.
 bool Destination::overwrite() {
   bool regular = S_ISREG(before_.st_mode);
-  FileDescriptor saved(regular ? keep_aside(file_) : -1);
-  if (regular && (!saved.ok() || !write_journal(journal_, out_.get(), collector_.get(), 0))) {
+  FileDescriptor saved(regular ? keep_aside(file_, failure_) : -1);
+  if (regular &&
+      (!saved.ok() || !write_journal(journal_, out_.get(), file_, collector_.get(), 0, failure_))) {
     return false;
   }
   off_t length = ::lseek(collector_.get(), 0, SEEK_END);
   bool ok = length >= 0 && (!regular || ::lseek(out_.get(), 0, SEEK_SET) == 0) &&
             copy_all(collector_.get(), out_.get()) &&
             (!regular || (cut_to(out_.get(), length) && ::fsync(out_.get()) == 0));
+  if (!ok) fail(failure_, "Datei", file_, errno);
   bool restored = !ok && regular && ::lseek(out_.get(), 0, SEEK_SET) == 0 &&
                   copy_all(saved.get(), out_.get()) && cut_to(out_.get(), before_.st_size) &&
                   ::fsync(out_.get()) == 0;
   if (regular && (ok || restored)) drop_journal(journal_);
-  return out_.close() && ok;
+  return close_file(ok);
 }
 
-// The journal holds the old length, taken when the file was opened, before anything was written:
-// a failed or interrupted append is cut back to exactly that length, never below it.
+// The journal holds the old length, taken right before it is written, so that what another
+// writer added since the open is kept: a failed or interrupted append is cut back to exactly that
+// length, never below it.
 bool Destination::append() {
   bool regular = S_ISREG(before_.st_mode);
-  if (regular && !write_journal(journal_, out_.get(), -1, before_.st_size)) return false;
+  if (regular && ::fstat(out_.get(), &before_) != 0) return fail(failure_, "Datei", file_, errno);
+  if (regular && !write_journal(journal_, out_.get(), file_, -1, before_.st_size, failure_)) {
+    return false;
+  }
   bool ok = copy_all(collector_.get(), out_.get()) && (!regular || ::fsync(out_.get()) == 0);
+  if (!ok) fail(failure_, "Datei", file_, errno);
   bool taken_back =
       !ok && regular && cut_to(out_.get(), before_.st_size) && ::fsync(out_.get()) == 0;
   if (regular && (ok || taken_back)) drop_journal(journal_);
-  return out_.close() && ok;
+  return close_file(ok);
 }
 
 }  // namespace varnoklis

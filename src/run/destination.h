@@ -6,6 +6,8 @@
 #include <string>
 #include <utility>
 
+#include "run/file_failure.h"
+
 namespace varnoklis {
 
 /// An open file descriptor, closed with the object.
@@ -53,6 +55,14 @@ std::string missing_file_name(const std::string& path);
 /// The name the kernel reached through the open descriptor `fd`; `fallback` when unknown.
 std::string resolved_name(int fd, const std::string& fallback);
 
+/// The held file of the download file `file` (symbolic links resolved): `.NAME.varnoklis-held`
+/// beside it.
+std::string held_name(const std::string& file);
+
+/// The file `path` names, its symbolic links followed: as the kernel reached it where it exists,
+/// as missing_file_name gives it where it is missing, `path` where the kernel refuses the path.
+std::string resolved_file(const std::string& path);
+
 /// How the collected records reach the download file.
 enum class Way {
   Replace,  ///< a new file beside the download file is renamed over it in one step
@@ -77,17 +87,30 @@ class Destination {
   bool open(const std::string& path, bool new_file, const std::string& state_folder);
   /// The file to collect the records in; -1 when none could be made.
   int collector() const { return collector_.get(); }
-  /// Moves the collected records into the download file. False when that failed; the download
-  /// file is then as it was before.
+  /// Records that writing to the collector failed with `error`.
+  void collector_failed(int error);
+  /// Moves the collected records into the download file, then removes a held file of the path
+  /// unless they were appended. False when that failed; the download file is then as it was
+  /// before.
   bool commit();
+  /// Why open or commit failed, or why there is no collector; no object for an empty path.
+  const FileFailure& failure() const { return failure_; }
+  /// A new read-only descriptor of the regular file that a new file replaces (written in
+  /// place or not); -1 on a first run, an append, a FIFO or device, or when it cannot be read.
+  int open_previous() const;
+  /// Keeps the collected records beside the file as its held file, `held_name(file)`, instead
+  /// of putting them in place, with the file's attributes. True when that was done (`held_file`
+  /// names it) or when the file is written in place (no held file: `held_file` empty).
+  bool hold(std::string& held_file);
 
  private:
-  bool open_missing();
   bool open_existing(bool new_file, const std::string& state_folder);
   bool take_over_attributes();
   bool replace();
   bool overwrite();
   bool append();
+  void drop_held() const;
+  bool close_file(bool ok);
 
   std::string path_;  // the download file as named
   std::string file_;  // the download file, with symbolic links followed
@@ -96,8 +119,10 @@ class Destination {
   struct stat before_ {};  // the existing download file when it was opened
   bool existed_ = false;
   FileDescriptor collector_;
-  std::string temp_name_;  // Replace: the name of the collector beside the download file
-  std::string journal_;    // InPlace and Append of a plain file: where its journal goes
+  std::string temp_name_;         // Replace: the name of the collector beside the download file
+  std::string journal_;           // InPlace and Append of a plain file: where its journal goes
+  std::string collector_folder_;  // InPlace and Append: where the nameless collector was made
+  FileFailure failure_;
 };
 
 }  // namespace varnoklis

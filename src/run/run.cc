@@ -18,6 +18,8 @@
 #include "db/staging.h"
 #include "db/terminal_check.h"
 #include "db/text.h"
+#include "db/timeouts.h"
+#include "records/layouts.h"
 #include "run/download_file.h"
 #include "run/path_lock.h"
 
@@ -163,6 +165,20 @@ bool read_commit_group(std::size_t& records) {
   return false;
 }
 
+// The removal limit of a run: the caller's, else VARNOKLIS_MAX_REMOVED (unset or empty: none).
+bool read_removal_limit(std::optional<int> given, int& limit) {
+  limit = given.value_or(-1);
+  const char* setting = std::getenv("VARNOKLIS_MAX_REMOVED");
+  if (given || setting == nullptr || *setting == '\0') return true;
+  std::optional<int> parsed = parse_removal_limit(setting);
+  if (parsed) {
+    limit = *parsed;
+    return true;
+  }
+  print("VARNOKLIS_MAX_REMOVED ungueltig (0 bis 100 Prozent): %s\n", setting);
+  return false;
+}
+
 struct RunState {
   explicit RunState(Session& s) : session(s) {}
   Session& session;
@@ -173,6 +189,7 @@ struct RunState {
   int visited = 0;
   std::string state_folder;
   bool file_written = false;
+  int max_removed = -1;
   RunCounts counts;
 };
 
@@ -249,17 +266,41 @@ int check_terminal(RunState& state) {
 int write_file(RunState& state) {
   BuildCounts unsent;
   send_staged(state.session, unsent);
+  state.counts.records += static_cast<std::uint64_t>(unsent.staged);
   if (unsent.records_missing) state.records_missing = true;
+  // Nothing more is sent on a staging connection that broke, the read-back included.
+  if (state.session.staging_broken()) {
+    print("Insert-Error Kvx999Tmp! %llu weitere Saetze nicht gestellt (Verbindung abgebrochen)\n",
+          static_cast<unsigned long long>(state.session.counts().unsent));
+    return kExitDatabase;
+  }
   DownloadFormat format;
+  format.staged = static_cast<std::int64_t>(state.counts.records);
   format.new_file = state.parameters.new_file;
   format.record_length = state.visited > 0 ? state.builder->record_length : 0;
   format.line_end = state.visited > 0 && state.builder->line_end;
-  switch (write_download_file(state.session, state.parameters.path, format, state.state_folder)) {
+  format.layout = records::find_layout(state.parameters.keyword);
+  format.max_removed = state.max_removed;
+  WriteReport report;
+  WriteResult result = write_download_file(state.session, state.parameters.path, format,
+                                           state.state_folder, &report);
+  RunCounts& counts = state.counts;
+  counts.compared = report.compared;
+  counts.added = report.diff.added;
+  counts.removed = report.diff.removed;
+  counts.changed = report.diff.changed;
+  counts.previous = report.diff.previous;
+  counts.held = report.held;
+  counts.held_file = report.held_file;
+  switch (result) {
+    case WriteResult::Held:
+      return kExitHeld;
     case WriteResult::Written:
       state.file_written = true;
       return state.records_missing || state.session.counts().failures > 0 ? kExitRecordsMissing
                                                                           : kExitOk;
     case WriteResult::ReadBackFailed:
+    case WriteResult::CountDiffers:
       return kExitDatabase;
     case WriteResult::OpenFailed:
     case WriteResult::WriteFailed:
@@ -300,7 +341,18 @@ int run(int argc, const char* const* argv, FaultHook fault_hook, RunCounts* coun
   return run_job(argc, argv, session, counts);
 }
 
-int run_job(int argc, const char* const* argv, Session& session, RunCounts* counts) {
+std::optional<int> parse_removal_limit(std::string_view text) {
+  int value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9' || value > 100) return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  if (text.empty() || value > 100) return std::nullopt;
+  return value;
+}
+
+int run_job(int argc, const char* const* argv, Session& session, RunCounts* counts,
+            std::optional<int> max_removed) {
   session.begin_run();
   RunState state(session);
   if (argc - 1 < 4) {
@@ -311,11 +363,16 @@ int run_job(int argc, const char* const* argv, Session& session, RunCounts* coun
   state.session.set_remembering(std::getenv("VARNOKLIS_NO_MEMORY") == nullptr);
   StatementReport report{state, counts};
   LockSettings lock_settings;
-  if (!read_parameters(argv, state.parameters) || !read_lock_settings(lock_settings)) {
+  DatabaseTimeouts timeouts;
+  if (!read_parameters(argv, state.parameters) || !read_lock_settings(lock_settings) ||
+      !read_database_timeouts(timeouts)) {
     return kExitUsage;
   }
+  state.session.set_timeouts(timeouts);
   std::size_t commit_group = 1;
-  if (!read_commit_group(commit_group)) return kExitUsage;
+  if (!read_commit_group(commit_group) || !read_removal_limit(max_removed, state.max_removed)) {
+    return kExitUsage;
+  }
   state.session.group().size = commit_group;
   state.builder = find_builder(state.parameters.keyword);
   // An interrupted write is mended before anything else can fail, also when the connect does.

@@ -11,36 +11,7 @@ namespace varnoklis::show {
 
 namespace {
 
-using records::kQuote;
 using records::kQuotedValues;
-using records::kValueSeparator;
-
-// Reads one quoted value starting at `at` (on its opening quote) and leaves `at` behind the
-// closing quote.
-bool read_quoted(std::string_view line, std::size_t& at, std::string& value) {
-  if (at >= line.size() || line[at] != kQuote) return false;
-  for (++at; at < line.size(); ++at) {
-    if (line[at] != kQuote) {
-      value += line[at];
-    } else if (at + 1 < line.size() && line[at + 1] == kQuote) {
-      value += kQuote;
-      ++at;
-    } else {
-      ++at;
-      return true;
-    }
-  }
-  return false;
-}
-
-bool split_line(std::string_view line, Record& record) {
-  std::size_t at = 0;
-  while (true) {
-    if (!read_quoted(line, at, record.fields.emplace_back())) return false;
-    if (at == line.size()) return record.fields.size() == kQuotedValues;
-    if (record.fields.size() == kQuotedValues || line[at++] != kValueSeparator) return false;
-  }
-}
 
 Contents fail(std::string problem) {
   Contents contents;
@@ -60,7 +31,7 @@ Contents parse_lines(std::string_view bytes) {
       line.remove_suffix(1);
     }
     Record& record = contents.records.emplace_back();
-    if (!split_line(line, record)) {
+    if (!records::split_quoted_line(line, record.fields)) {
       return fail("line " + std::to_string(number) + " does not split into " +
                   std::to_string(kQuotedValues) + " quoted values");
     }

@@ -1,8 +1,12 @@
 #include "show/show.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <optional>
 #include <string_view>
 
+#include "records/badge_diff.h"
 #include "show/diff.h"
 #include "show/layouts.h"
 #include "show/reader.h"
@@ -76,6 +80,19 @@ bool read_file(const Layout& layout, const std::string& path, const Request& req
   return true;
 }
 
+// Both files were read whole just before; the counts come from the same comparison the run
+// makes before it replaces a file.
+std::string counts_line(const Layout& layout, const std::string& old_path,
+                        const std::string& new_path) {
+  const int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
+  int old_fd = ::open(old_path.c_str(), flags);
+  int new_fd = ::open(new_path.c_str(), flags);
+  records::BadgeDiff diff = records::compare_badges(layout, old_fd, new_fd);
+  if (old_fd >= 0) ::close(old_fd);
+  if (new_fd >= 0) ::close(new_fd);
+  return records::badge_diff_line(diff);
+}
+
 }  // namespace
 
 int run_show(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
@@ -92,6 +109,13 @@ int run_show(const std::vector<std::string>& args, std::ostream& out, std::ostre
   std::vector<Record> first;
   if (!read_file(*layout, request.operands[1], request, first, err)) return kShowTrouble;
   if (!request.diff) {
+    // An empty table would look like a file without that badge's records only to a careful
+    // reader; a script gets a status.
+    if (request.badge && first.empty()) {
+      err << "varnoklis-show: badge " << *request.badge << " is not in " << request.operands[1]
+          << "\n";
+      return kShowDifferent;
+    }
     out << format_table(*layout, first, encoding);
     return kShowSame;
   }
@@ -99,6 +123,7 @@ int run_show(const std::vector<std::string>& args, std::ostream& out, std::ostre
   if (!read_file(*layout, request.operands[2], request, second, err)) return kShowTrouble;
   Comparison comparison = compare_records(*layout, first, second, encoding);
   out << comparison.text;
+  if (!request.badge) out << counts_line(*layout, request.operands[1], request.operands[2]);
   return comparison.differ ? kShowDifferent : kShowSame;
 }
 

@@ -11,7 +11,7 @@ namespace varnoklis::show {
 
 /// Exit statuses, as those of diff.
 inline constexpr int kShowSame = 0;       ///< shown, or the files hold the same records
-inline constexpr int kShowDifferent = 1;  ///< the files differ
+inline constexpr int kShowDifferent = 1;  ///< the files differ, or the badge asked for is not there
 inline constexpr int kShowTrouble = 2;    ///< wrong arguments or a file that cannot be read
 
 /// Runs `varnoklis-show KEYWORD FILE [--badge NUMBER]` or

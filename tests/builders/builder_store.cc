@@ -91,4 +91,22 @@ std::string pad(std::string_view text, std::size_t width) {
   return out;
 }
 
+void BuilderStore::SetUp() {
+  seed_two_clients(store_);
+  seed();
+  connect(session_);
+}
+
+void BuilderStore::connect(Session& session) {
+  store_.connect(session);
+  ASSERT_EQ(session.switch_schema("MANDANT1"), 0);
+}
+
+std::string BuilderStore::build(const std::string& terminal, Session* session) {
+  store_.sql("KVXCORE", "DELETE FROM Kvx999Tmp;");
+  ::testing::internal::CaptureStdout();
+  counts_ = function_(session ? *session : session_, "p", terminal, "MANDANT1");
+  return ::testing::internal::GetCapturedStdout();
+}
+
 }  // namespace varnoklis::testing

@@ -1,9 +1,13 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "builders/builder.h"
+#include "db/session.h"
 #include "support/temp_store.h"
 
 namespace varnoklis::testing {
@@ -25,5 +29,28 @@ std::vector<std::string> staged(const TempStore& store, std::string_view path);
 
 /// `text` left-aligned in `width` characters.
 std::string pad(std::string_view text, std::size_t width);
+
+/// The store of seed_two_clients with a session on it, MANDANT1 current, for the tests of one
+/// record's builder; `seed` adds a test suite's own rows before the session connects.
+class BuilderStore : public ::testing::Test {
+ protected:
+  /// A store for the builder `function`.
+  explicit BuilderStore(BuildFunction function) : function_(function) {}
+  void SetUp() override;
+  /// Rows of a test suite of its own, put into the store before the session connects.
+  virtual void seed() {}
+  /// Connects `session` to the store with MANDANT1 as its current client.
+  void connect(Session& session);
+  /// Builds MANDANT1's records for `terminal` through `session` (the fixture's unless given)
+  /// into download path "p", emptied first; returns what the builder printed.
+  std::string build(const std::string& terminal, Session* session = nullptr);
+
+  TempStore store_;
+  Session session_;
+  BuildCounts counts_;
+
+ private:
+  BuildFunction function_;
+};
 
 }  // namespace varnoklis::testing

@@ -78,26 +78,5 @@ TEST(IdstammFile, TwoClientsWholeFileAndOutput) {
             "\"\",\"P\"\"5\",\"4\"\r\n");
 }
 
-// A badge query that cannot run leaves the file without the client's badges: the run says so
-// by its exit status.
-TEST(IdstammFile, FailedBadgeCursorMarksRecordsMissing) {
-  TempStore store;
-  two_client_store(store);
-  store.sql("KVXCORE", "DROP TABLE Kvx113Awv;");
-  Workplace work(store);
-  std::string path = work.file("ids.dat");
-  auto result = work.run({"IDSTAMM", "T01", path, "1"});
-  EXPECT_EQ(result.status, 5);
-  EXPECT_EQ(result.output,
-            "Mit Datenbank verbunden! Schema: KELVANIRO\n"
-            "Schema: MANDANT1\n"
-            "DB-Fehler Ausweise lesen! ErrNr: 1 SQLSTATE: HY000\n"
-            "Ausweise gesamt: 0 davon in Datei gestellt: 0\n"
-            "Schema: MANDANT2\n"
-            "DB-Fehler Ausweise lesen! ErrNr: 1 SQLSTATE: HY000\n"
-            "Ausweise gesamt: 0 davon in Datei gestellt: 0\n");
-  EXPECT_EQ(read_file(path), "");
-}
-
 }  // namespace
 }  // namespace varnoklis

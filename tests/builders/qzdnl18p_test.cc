@@ -87,10 +87,10 @@ TEST(Qzdnl18p, WholeFileAndOutputForTwoClients) {
   EXPECT_EQ(read_file(path), file);
 }
 
-class Qzdnl18pStore : public ::testing::Test {
+class Qzdnl18pStore : public testing::BuilderStore {
  protected:
-  void SetUp() override {
-    seed_two_clients(store_);
+  Qzdnl18pStore() : BuilderStore(build_qzdnl18p) {}
+  void seed() override {
     store_.sql("KVXCORE",
                "DELETE FROM Kvx301Asw WHERE AswNum <> 'A1' OR AswMnd <> 1;"
                "INSERT INTO Kvx114Tsm (TsmNam, TsmTyp, TsmSal, TsmSpr) VALUES "
@@ -101,24 +101,12 @@ class Qzdnl18pStore : public ::testing::Test {
                "('S3', 1, 1, 1, 1), ('S3', 2, 1, 4, 4), ('S3', 3, 1, 3, 77),"
                "('S3', 4, 1, 3, 3);");
     store_.sql("MANDANT1", "UPDATE Kvx300Pnr SET PnrSal = 'S1' WHERE PnrNum = 'P1';");
-    store_.connect(session_);
-    ASSERT_EQ(session_.switch_schema("MANDANT1"), 0);
-  }
-
-  std::string build(const std::string& terminal) {
-    store_.sql("KVXCORE", "DELETE FROM Kvx999Tmp;");
-    ::testing::internal::CaptureStdout();
-    build_qzdnl18p(session_, "p", terminal, "MANDANT1");
-    return ::testing::internal::GetCapturedStdout();
   }
 
   std::string staged_record() {
     std::vector<std::string> records = staged(store_, "p");
     return records.size() == 1 ? records[0] : "";
   }
-
-  TempStore store_;
-  Session session_;
 };
 
 TEST_F(Qzdnl18pStore, TerminalType7598002ShowsLinesOneToFourOnly) {

@@ -84,26 +84,5 @@ TEST(Qzdnl31pFile, TwoClientsWholeFileAndOutput) {
             "O'1          202001150000000011XXXX,XX-0015  WE ");
 }
 
-// A badge query that cannot run leaves the file without the clients' badges: the run says so
-// by its exit status.
-TEST(Qzdnl31pFile, FailedBadgeCursorMarksRecordsMissing) {
-  TempStore store;
-  two_client_store(store);
-  store.sql("KVXCORE", "DROP TABLE Kvx301Asw;");
-  Workplace work(store);
-  std::string path = work.file("q31.dat");
-  auto result = work.run({"QZDNL31P", "T01", path, "1"});
-  EXPECT_EQ(result.status, 5);
-  EXPECT_EQ(result.output,
-            "Mit Datenbank verbunden! Schema: KELVANIRO\n"
-            "Schema: MANDANT1\n"
-            "DB-Fehler Ausweise lesen! ErrNr: 1 SQLSTATE: HY000\n"
-            "Ausweise gesamt: 0 davon in Datei gestellt: 0\n"
-            "Schema: MANDANT2\n"
-            "DB-Fehler Ausweise lesen! ErrNr: 1 SQLSTATE: HY000\n"
-            "Ausweise gesamt: 0 davon in Datei gestellt: 0\n");
-  EXPECT_EQ(read_file(path), "");
-}
-
 }  // namespace
 }  // namespace varnoklis

@@ -61,24 +61,12 @@ TEST(Qzdnl60p, WholeFileAndOutputForTwoClients) {
   EXPECT_EQ(read_file(path), file);
 }
 
-class Qzdnl60pStore : public ::testing::Test {
+class Qzdnl60pStore : public testing::BuilderStore {
  protected:
-  void SetUp() override {
-    seed_two_clients(store_);
+  Qzdnl60pStore() : BuilderStore(build_qzdnl60p) {}
+  void seed() override {
     store_.sql("KVXCORE", "DELETE FROM Kvx301Asw WHERE AswNum NOT IN ('A1', 'A6') OR AswMnd <> 1;");
-    store_.connect(session_);
-    ASSERT_EQ(session_.switch_schema("MANDANT1"), 0);
   }
-
-  std::string build(const std::string& terminal) {
-    store_.sql("KVXCORE", "DELETE FROM Kvx999Tmp;");
-    ::testing::internal::CaptureStdout();
-    build_qzdnl60p(session_, "p", terminal, "MANDANT1");
-    return ::testing::internal::GetCapturedStdout();
-  }
-
-  TempStore store_;
-  Session session_;
 };
 
 TEST_F(Qzdnl60pStore, OnlyReadersOneToThreeGrantAndShowTheirGroups) {

@@ -26,8 +26,8 @@ TEST(Failure, OnlyDeadlocksTimeoutsAndABusyStoreAreTriedAgainAndTheReportsAreWho
         << c.state;
   }
   EXPECT_EQ(kStatementAttempts, 3);
-  EXPECT_GE(retry_pause(2).count(), 10);
-  EXPECT_LE(retry_pause(3).count(), 500);
+  EXPECT_EQ(retry_pause(2), std::chrono::milliseconds(50));
+  EXPECT_EQ(retry_pause(3), std::chrono::milliseconds(200));
 
   Diagnostics deadlock{"40001", "victim", 1205};
   EXPECT_EQ(failure_line("Leser lesen", "00001234", deadlock),

@@ -48,7 +48,8 @@ class Checker {
 };
 
 std::string_view as_text(const uint8_t* data, size_t size) {
-  return size == 0 ? std::string_view() : std::string_view(reinterpret_cast<const char*>(data), size);
+  return size == 0 ? std::string_view()
+                   : std::string_view(reinterpret_cast<const char*>(data), size);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -230,10 +231,10 @@ void fuzz_config_reader(const uint8_t* data, size_t size) {
   // First byte: group (bits 0-1), key (bits 2-4) and number (bits 5-7) asked for. A zero byte is
   // the program's own request for LOGIN; 0x04, 0x08 and 0x0C ask for PASS, DATABASE and SCHEMA.
   static constexpr std::string_view kGroups[] = {"", "LOGIN", "#", "[A]"};
-  static constexpr std::string_view kKeys[] = {"LOGIN", "PASS", "DATABASE", "SCHEMA",
-                                               "",      "login", "\n",      ";"};
-  static constexpr int32_t kNumbers[] = {0, 1, -1, 2, std::numeric_limits<int32_t>::max(),
-                                         std::numeric_limits<int32_t>::min(), 4, 99};
+  static constexpr std::string_view kKeys[] = {"LOGIN", "PASS",  "DATABASE", "SCHEMA",
+                                               "",      "login", "\n",       ";"};
+  static constexpr int32_t kNumbers[] = {
+      0, 1, -1, 2, std::numeric_limits<int32_t>::max(), std::numeric_limits<int32_t>::min(), 4, 99};
   const std::string_view group = kGroups[data[0] & 0x3];
   const std::string_view key = kKeys[(data[0] >> 2) & 0x7];
   const int32_t number = kNumbers[(data[0] >> 5) & 0x7];
@@ -279,8 +280,8 @@ void fuzz_config_reader(const uint8_t* data, size_t size) {
           "reading the file gives what the lookup of its text gives");
   }
   static const bool missing_checked = [&check] {
-    cfg::ConfigValue none = cfg::read_config_value("/nonexistent/varnoklis/kelvaniro.ini", "",
-                                                   "LOGIN", 0);
+    cfg::ConfigValue none =
+        cfg::read_config_value("/nonexistent/varnoklis/kelvaniro.ini", "", "LOGIN", 0);
     check(none.status == cfg::ConfigStatus::NoFile && none.value.empty(),
           "a missing file gives no value");
     return true;
@@ -448,16 +449,41 @@ void check_days(const Checker& check, double days) {
 void check_extremes(const Checker& check) {
   constexpr double kInf = std::numeric_limits<double>::infinity();
   constexpr double kNan = std::numeric_limits<double>::quiet_NaN();
-  for (int32_t minutes : {0, 1, -1, 59, -59, 60, 65, 599, 600, -600, 5999, 6000, -6000, 59999,
-                          -59999, 60000, -60000, std::numeric_limits<int32_t>::max(),
-                          std::numeric_limits<int32_t>::min()}) {
+  for (int32_t minutes :
+       {0, 1, -1, 59, -59, 60, 65, 599, 600, -600, 5999, 6000, -6000, 59999, -59999, 60000, -60000,
+        std::numeric_limits<int32_t>::max(), std::numeric_limits<int32_t>::min()}) {
     check_minutes(check, minutes);
   }
-  for (double days : {0.0, -0.0, 0.004, -0.004, 0.005, -0.005, 9.5, 9.995, -9.995, 9.994999, 10.0,
-                      99.995, -99.995, 100.0, 999.99, 999.994, 999.995, -999.995, 1000.0,
-                      -1000.0, 1e300, -1e300, std::numeric_limits<double>::max(),
-                      std::numeric_limits<double>::lowest(), std::numeric_limits<double>::min(),
-                      std::numeric_limits<double>::denorm_min(), kInf, -kInf, kNan, -kNan}) {
+  for (double days : {0.0,
+                      -0.0,
+                      0.004,
+                      -0.004,
+                      0.005,
+                      -0.005,
+                      9.5,
+                      9.995,
+                      -9.995,
+                      9.994999,
+                      10.0,
+                      99.995,
+                      -99.995,
+                      100.0,
+                      999.99,
+                      999.994,
+                      999.995,
+                      -999.995,
+                      1000.0,
+                      -1000.0,
+                      1e300,
+                      -1e300,
+                      std::numeric_limits<double>::max(),
+                      std::numeric_limits<double>::lowest(),
+                      std::numeric_limits<double>::min(),
+                      std::numeric_limits<double>::denorm_min(),
+                      kInf,
+                      -kInf,
+                      kNan,
+                      -kNan}) {
     check_days(check, days);
   }
 }
@@ -503,9 +529,9 @@ void fuzz_number_text(const uint8_t* data, size_t size) {
     // Text form: "T" and a decimal figure, read both as minutes and as days.
     const std::string figure(input.substr(1, 64));
     const long long minutes = std::strtoll(figure.c_str(), nullptr, 10);
-    check_minutes(check, static_cast<int32_t>(std::clamp<long long>(
-                             minutes, std::numeric_limits<int32_t>::min(),
-                             std::numeric_limits<int32_t>::max())));
+    check_minutes(check, static_cast<int32_t>(
+                             std::clamp<long long>(minutes, std::numeric_limits<int32_t>::min(),
+                                                   std::numeric_limits<int32_t>::max())));
     check_days(check, std::strtod(figure.c_str(), nullptr));
   } else {
     // Binary form: 12-byte groups of a 32-bit minute count and a double.

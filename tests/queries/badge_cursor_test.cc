@@ -50,20 +50,6 @@ std::string quoted(const std::string& text) {
   return "'" + text + "'";
 }
 
-TEST(BadgeCursorSql, ServerTextIsPinned) {
-  EXPECT_EQ(
-      fill(kBadgeCursorSql, Dialect::SqlServer, {"MANDANT1"}),
-      "SELECT  AswNum, CONVERT(char(8),AswGvo,112), CONVERT(char(8),AswGbi,112), AswPnr, AswBkl, "
-      "AswGrp, AswAan, AswAtp, AwvSto  FROM  KvxCore.Kvx301Asw, KvxCore.Kvx112Mnd, "
-      "KvxCore.Kvx113Awv  WHERE MNDSCH = 'MANDANT1'  AND ASWLIZ = MNDLIZ  AND ASWMND = MNDNUM  "
-      "AND ASWNUM = AWVNUM  AND ((convert(char(8), CURRENT_TIMESTAMP, 112) >= AswGvo AND AswGbi "
-      "IS NULL)   OR (convert(char(8), CURRENT_TIMESTAMP, 112) <= AswGbi AND AswGvo IS NULL)   OR "
-      "(convert(char(8), CURRENT_TIMESTAMP, 112) >= AswGvo       AND convert(char(8), "
-      "CURRENT_TIMESTAMP, 112) <= AswGbi))  AND ((AwvSta <> 4 AND AwvSta <> 8) OR AwvSta IS "
-      "NULL)  AND ((AswSta <> 4 AND AswSta <> 8) OR AswSta IS NULL)  ORDER BY AswNum, AswGvo, "
-      "AswBkl ");
-}
-
 class BadgeCursorTest : public ::testing::Test {
  protected:
   void SetUp() override {

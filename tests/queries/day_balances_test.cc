@@ -6,6 +6,7 @@
 #include <climits>
 #include <string>
 
+#include "queries/client_store.h"
 #include "queries/number_text.h"
 #include "support/temp_store.h"
 
@@ -13,7 +14,6 @@ namespace varnoklis {
 namespace {
 
 using testing::local_date;
-using testing::TempStore;
 
 std::string minutes(std::int32_t value) {
   std::string text = "stale";
@@ -47,53 +47,35 @@ TEST(NumberText, MinutesFrom1000HoursShowTheOverflowMarkAndKeepTheSign) {
   EXPECT_EQ(minutes(INT_MIN), "******-");
 }
 
-TEST(DayBalances, SqlServerTextByteForByte) {
-  EXPECT_EQ(
-      fill(kDayBalancesSql, Dialect::SqlServer, {"MANDANT1", "MANDANT1", "O'K"}),
-      " SELECT  COALESCE(TGBVT1,0) + COALESCE(TGBSA1,0),  COALESCE(TGBVT2,0) + COALESCE(TGBSA2,"
-      "0),  COALESCE(TGBVT3,0) + COALESCE(TGBSA3,0),  COALESCE(TGBVT4,0) + COALESCE(TGBSA4,0), "
-      " COALESCE(TGBVT5,0) + COALESCE(TGBSA5,0),  COALESCE(TGBVT6,0) + COALESCE(TGBSA6,0),  COA"
-      "LESCE(TGBVT7,0) + COALESCE(TGBSA7,0),  COALESCE(TGBVT1,0) + COALESCE(TGBSA1,0) +   COALE"
-      "SCE(TGBVT2,0) + COALESCE(TGBSA2,0),  COALESCE(TGBVT2,0) + COALESCE(TGBSA2,0) +   COALESC"
-      "E(TGBVT3,0) + COALESCE(TGBSA3,0)  FROM  MANDANT1.Kvx320Tgb, MANDANT1.Kvx300Pnr  WHERE TG"
-      "BPNR = 'O''K'  AND   TGBZTR = 1  AND   TGBDTM = CONVERT(datetime,  (CONVERT(char(8),(CUR"
-      "RENT_TIMESTAMP-1),112)),112)  AND TGBPNR = PNRNUM  AND ((PnrSta <> 4 AND PnrSta <> 8) OR"
-      " PnrSta IS NULL) ");
-}
-
-class DayBalancesStore : public ::testing::Test {
+class DayBalancesStore : public testing::ClientStore {
  protected:
-  void SetUp() override {
-    store_.add_client("MANDANT1");
-    store_.sql("MANDANT1",
-               "INSERT INTO Kvx300Pnr (PnrNum, PnrSta) VALUES ('P1', NULL), ('P2', 8), "
-               "('P3', 0), ('P4', 1);"
-               "INSERT INTO Kvx320Tgb (TgbPnr, TgbZtr, TgbDtm, TgbVt1, TgbSa1, TgbVt2, TgbSa2, "
-               "TgbVt3, TgbSa3, TgbVt4, TgbSa4, TgbVt5, TgbSa5, TgbVt6, TgbSa6, TgbVt7, TgbSa7) "
-               "VALUES ('P1', 1, '" +
-                   local_date(-1) +
-                   "', 300, 30, -100, 55, 754, 0, -6000, 0, "
-                   "599, 0, 0, 6000, 0, 0),"
-                   "('P1', 2, '" +
-                   local_date(-1) +
-                   "', 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1),"
-                   "('P1', 1, '" +
-                   local_date(0) +
-                   "', 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2),"
-                   "('P2', 1, '" +
-                   local_date(-1) +
-                   "', 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5),"
-                   "('P3', 1, '" +
-                   local_date(-1) +
-                   "', NULL, 90, 60, NULL, NULL, NULL, NULL, NULL,"
-                   " NULL, NULL, NULL, NULL, NULL, NULL),"
-                   "('P4', 1, '" +
-                   local_date(0) +
-                   "', 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7),"
-                   "('P4', 1, '" +
-                   local_date(-2) + "', 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8);");
-    store_.connect(session_);
-    ASSERT_EQ(session_.switch_schema("MANDANT1"), 0);
+  std::string rows() const override {
+    return "INSERT INTO Kvx300Pnr (PnrNum, PnrSta) VALUES ('P1', NULL), ('P2', 8), "
+           "('P3', 0), ('P4', 1);"
+           "INSERT INTO Kvx320Tgb (TgbPnr, TgbZtr, TgbDtm, TgbVt1, TgbSa1, TgbVt2, TgbSa2, "
+           "TgbVt3, TgbSa3, TgbVt4, TgbSa4, TgbVt5, TgbSa5, TgbVt6, TgbSa6, TgbVt7, TgbSa7) "
+           "VALUES ('P1', 1, '" +
+           local_date(-1) +
+           "', 300, 30, -100, 55, 754, 0, -6000, 0, "
+           "599, 0, 0, 6000, 0, 0),"
+           "('P1', 2, '" +
+           local_date(-1) +
+           "', 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1),"
+           "('P1', 1, '" +
+           local_date(0) +
+           "', 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2),"
+           "('P2', 1, '" +
+           local_date(-1) +
+           "', 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5),"
+           "('P3', 1, '" +
+           local_date(-1) +
+           "', NULL, 90, 60, NULL, NULL, NULL, NULL, NULL,"
+           " NULL, NULL, NULL, NULL, NULL, NULL),"
+           "('P4', 1, '" +
+           local_date(0) +
+           "', 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7),"
+           "('P4', 1, '" +
+           local_date(-2) + "', 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8);";
   }
 
   // Reads the balances of `person` into a row whose texts hold a marker beforehand.
@@ -109,10 +91,6 @@ class DayBalancesStore : public ::testing::Test {
     texts.fill("kept");
     return texts;
   }
-
-  TempStore store_;
-  Session session_;
-  BadgeRow row_;
 };
 
 TEST_F(DayBalancesStore, OnlyYesterdaysRecordOfKindOneCountsAndSumsAreTheDatabases) {
@@ -142,8 +120,7 @@ TEST_F(DayBalancesStore, InactiveUnknownOrWithoutYesterdayGive100AndLeaveTheText
 TEST_F(DayBalancesStore, AFailedStatementGivesMinusOneAndLeavesTheTexts) {
   store_.sql("MANDANT1", "DROP TABLE Kvx320Tgb;");
   Session fresh;
-  store_.connect(fresh);
-  ASSERT_EQ(fresh.switch_schema("MANDANT1"), 0);
+  connect(fresh);
   row_.clear();
   row_.person_number = "P1";
   row_.day_balance.fill("kept");

@@ -12,36 +12,6 @@ namespace {
 
 using testing::TempStore;
 
-TEST(DisplayTexts, SqlServerTextsByteForByte) {
-  const Dialect d = Dialect::SqlServer;
-  EXPECT_EQ(
-      fill(kTerminalDisplayLinesSql, d, {"T'01"}),
-      "SELECT  TsaLfd, COALESCE(TsaSpl, 1), SubString(FtxT50, 1, 12)  FROM  KvxCore.Kvx114Tsm, "
-      "KvxCore.G2101SalLst, KvxCore.Kvx102Whl  WHERE TsmNam = 'T''01'    AND TsmSal = TsaSal  AN"
-      "D FtxNumSpr = 220001  AND FtxWhl = TsaAnz  AND FtxSpr = TsmSpr    AND ((TsmSta <> 4 AND "
-      "TsmSta <> 8) OR TsmSta IS NULL)    AND ((TsaSta <> 4 AND TsaSta <> 8) OR TsaSta IS NULL)"
-      "  ORDER BY TsaSal, TsaLfd ");
-  EXPECT_EQ(
-      fill(kTerminalDisplayCodeSql, d, {"T'01", "3"}),
-      " SELECT FTXT10   FROM KVXCORE.KVX114TSM, KVXCORE.G2101SALLST, KVXCORE.KVX102WHL   WHERE "
-      "TSMNAM  = 'T''01'  AND  TSMSAL = TSASAL     AND FTXNUMSPR = 220002  AND  FTXWHL = TSAAUS "
-      "    AND FTXSPR  = TSMSPR  AND  TSALFD = 3  AND ((TsmSta <> 4 AND TsmSta <> 8) OR TsmSta "
-      "IS NULL)     AND ((TsaSta <> 4 AND TsaSta <> 8) OR TsaSta IS NULL) ");
-  EXPECT_EQ(
-      fill(kPersonDisplayLinesSql, d, {"MANDANT1", "O'K"}),
-      "SELECT  TsaLfd, COALESCE(TsaSpl, 1), SubString(FtxT50, 1, 12)  FROM  MANDANT1.Kvx300Pnr,"
-      " KvxCore.G2101SalLst, KvxCore.Kvx102Whl  WHERE PnrNum = 'O''K'    AND PnrSal = TsaSal  A"
-      "ND FtxNumSpr = 220001  AND FtxWhl = TsaAnz  AND FtxSpr = PnrSpr    AND ((PnrSta <> 4 AND"
-      " PnrSta <> 8) OR PnrSta IS NULL)    AND ((TsaSta <> 4 AND TsaSta <> 8) OR TsaSta IS NULL"
-      ")  ORDER BY TsaSal, TsaLfd ");
-  EXPECT_EQ(
-      fill(kPersonDisplayCodeSql, d, {"MANDANT1", "O'K", "8"}),
-      " SELECT FTXT10  FROM MANDANT1.KVX300PNR, KVXCORE.G2101SALLST, KVXCORE.KVX102WHL  WHERE P"
-      "NRNUM  = 'O''K'  AND  PNRSAL = TSASAL  AND FTXNUMSPR = 220002  AND  FTXWHL = TSAAUS  AND"
-      " FTXSPR  = PNRSPR  AND  TSALFD = 8  AND ((PnrSta <> 4 AND PnrSta <> 8) OR PnrSta IS NULL"
-      ")  AND ((TsaSta <> 4 AND TsaSta <> 8) OR TsaSta IS NULL) ");
-}
-
 struct Line {
   std::int32_t line;
   std::int32_t shift;

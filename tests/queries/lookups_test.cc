@@ -11,19 +11,6 @@ namespace {
 
 using testing::TempStore;
 
-TEST(LookupSql, ServerTextsArePinned) {
-  EXPECT_EQ(fill(kTerminalProfileSql, Dialect::SqlServer, {"T01"}),
-            "SELECT TSMTYP, TSMSAL  FROM  KvxCore.Kvx114Tsm  WHERE TsmNam = 'T01'  AND   ((TsmSta "
-            "<> 4 AND TsmSta <> 8) OR TsmSta IS NULL)");
-  EXPECT_EQ(fill(kLocationTextSql, Dialect::SqlServer, {"4711"}),
-            " SELECT StoKtx  FROM  KvxCore.Kvx113Sto, KvxCore.Kvx113Awv  WHERE AwvNum = '4711'  "
-            "AND   StoNum = AwvSto  AND ((AwvSta <> 4 AND AwvSta <> 8) OR AwvSta IS NULL)  AND "
-            "((StoSta <> 4 AND StoSta <> 8) OR StoSta IS NULL) ");
-  EXPECT_EQ(fill(kPersonSql, Dialect::SqlServer, {"MANDANT1", "P1"}),
-            " SELECT   PnrSpr, PnrSal   FROM  MANDANT1.Kvx300Pnr   WHERE PNRNUM = 'P1'    AND  "
-            "((PnrSta <> 4 AND PnrSta <> 8) OR PnrSta IS NULL)");
-}
-
 class LookupTest : public ::testing::Test {
  protected:
   void SetUp() override { store_.add_client("MANDANT1"); }

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <string>
 
+#include "queries/client_store.h"
 #include "queries/number_text.h"
 #include "support/temp_store.h"
 
@@ -13,7 +14,6 @@ namespace varnoklis {
 namespace {
 
 using testing::local_date;
-using testing::TempStore;
 using Texts = std::array<std::string, 6>;
 
 std::string days(double value) {
@@ -55,61 +55,44 @@ TEST(NumberText, DaysThatWouldOutgrowSevenCharactersLoseLeadOrShowTheOverflowMar
   EXPECT_EQ(days(NAN), "****** ");
 }
 
-TEST(Vacation, SqlServerTextsByteForByte) {
-  EXPECT_EQ(
-      fill(kVacationAccountSql, Dialect::SqlServer, {"MANDANT1", "O'K"}),
-      " SELECT convert(char(8), UtgDtm, 112),   COALESCE(UtgVtg, 0.0),   COALESCE(UtgRtg, 0.0),"
-      " COALESCE(UtgGut, 0.0)  FROM  MANDANT1.Kvx332Utg  WHERE UTGPNR = 'O''K'  AND UtgDtm <= C"
-      "ONVERT(datetime,CONVERT(char(8),CURRENT_TIMESTAMP,112),112)  ORDER BY UtgDtm DESC ");
-  EXPECT_EQ(
-      fill(kVacationEntitlementSql, Dialect::SqlServer, {"MANDANT1", "MANDANT1", "O'K"}),
-      " SELECT  COALESCE(URVGUR, 0.0), COALESCE(URVVJR, 0.0)  FROM  MANDANT1.Kvx332Urv, MANDANT"
-      "1.Kvx300Pnr  WHERE URVPNR = 'O''K'  AND URVJHR = DATEPART(year, CURRENT_TIMESTAMP)  AND "
-      "URVPNR = PNRNUM  AND ((PnrSta <> 4 AND PnrSta <> 8) OR PnrSta IS NULL)");
-}
-
-class VacationStore : public ::testing::Test {
+class VacationStore : public testing::ClientStore {
  protected:
-  void SetUp() override {
+  std::string rows() const override {
     std::string year = local_date(0).substr(0, 4);
     std::string last_year = std::to_string(std::stoi(year) - 1);
-    store_.add_client("MANDANT1");
-    store_.sql("MANDANT1",
-               "INSERT INTO Kvx300Pnr (PnrNum, PnrSta) VALUES ('P1', NULL), ('P2', 0), "
-               "('P3', 1), ('P4', 4);"
-               "INSERT INTO Kvx332Urv (UrvPnr, UrvJhr, UrvGur, UrvVjr) VALUES "
-               "('P1', " +
-                   year + ", 30, 5), ('P1', " + last_year +
-                   ", 99, 1),"
-                   "('P2', " +
-                   last_year +
-                   ", 28, 2),"
-                   "('P3', " +
-                   year +
-                   ", 3, 7.5),"
-                   "('P4', " +
-                   year +
-                   ", 20, 0);"
-                   "INSERT INTO Kvx332Utg (UtgPnr, UtgDtm, UtgVtg, UtgRtg, UtgGut) VALUES "
-                   "('P1', '" +
-                   local_date(1) +
-                   "', 9, 9, 9),"
-                   "('P1', '" +
-                   local_date(0) +
-                   " 08:00:00', 50, 50, 50),"
-                   "('P1', '" +
-                   local_date(0) +
-                   "', 2.5, 12.25, -1.5),"
-                   "('P1', '" +
-                   local_date(-30) +
-                   "', 7, 7, 7),"
-                   "('P3', '" +
-                   local_date(-3) +
-                   "', NULL, NULL, NULL),"
-                   "('P4', '" +
-                   local_date(-1) + "', 1, 2, 3);");
-    store_.connect(session_);
-    ASSERT_EQ(session_.switch_schema("MANDANT1"), 0);
+    return "INSERT INTO Kvx300Pnr (PnrNum, PnrSta) VALUES ('P1', NULL), ('P2', 0), "
+           "('P3', 1), ('P4', 4);"
+           "INSERT INTO Kvx332Urv (UrvPnr, UrvJhr, UrvGur, UrvVjr) VALUES "
+           "('P1', " +
+           year + ", 30, 5), ('P1', " + last_year +
+           ", 99, 1),"
+           "('P2', " +
+           last_year +
+           ", 28, 2),"
+           "('P3', " +
+           year +
+           ", 3, 7.5),"
+           "('P4', " +
+           year +
+           ", 20, 0);"
+           "INSERT INTO Kvx332Utg (UtgPnr, UtgDtm, UtgVtg, UtgRtg, UtgGut) VALUES "
+           "('P1', '" +
+           local_date(1) +
+           "', 9, 9, 9),"
+           "('P1', '" +
+           local_date(0) +
+           " 08:00:00', 50, 50, 50),"
+           "('P1', '" +
+           local_date(0) +
+           "', 2.5, 12.25, -1.5),"
+           "('P1', '" +
+           local_date(-30) +
+           "', 7, 7, 7),"
+           "('P3', '" +
+           local_date(-3) +
+           "', NULL, NULL, NULL),"
+           "('P4', '" +
+           local_date(-1) + "', 1, 2, 3);";
   }
 
   int read(const std::string& person) {
@@ -118,10 +101,6 @@ class VacationStore : public ::testing::Test {
     row_.vacation.fill("kept");
     return read_vacation(session_, row_);
   }
-
-  TempStore store_;
-  Session session_;
-  BadgeRow row_;
 };
 
 TEST_F(VacationStore, LatestAccountRowUpToTodayAndThisYearsEntitlement) {
@@ -152,8 +131,7 @@ TEST_F(VacationStore, AFailedStatementWritesNoText) {
   Session fresh;
   // The tables change between the reads; remembered answers would hide that.
   fresh.set_remembering(false);
-  store_.connect(fresh);
-  ASSERT_EQ(fresh.switch_schema("MANDANT1"), 0);
+  connect(fresh);
   row_.clear();
   row_.person_number = "P1";
   row_.vacation.fill("kept");

@@ -11,22 +11,6 @@ namespace {
 
 using testing::TempStore;
 
-TEST(ZoneCheckSql, ServerTextsArePinned) {
-  EXPECT_EQ(fill(kReadersSql, Dialect::SqlServer, {"T01", "32"}),
-            "SELECT ZlsLes, ZlsZko  FROM  KvxCore.Kvx401Zls  WHERE ZlsTrm = 'T01'  AND ZlsLes <= 32"
-            "  AND ((ZlsSta <> 4 AND ZlsSta <> 8) OR ZlsSta IS NULL)  ORDER BY ZlsLes ");
-  EXPECT_EQ(fill(kZoneAuthorizationCountSql, Dialect::SqlServer, {"5  ", "Z1"}),
-            "SELECT COUNT(*)  FROM  KvxCore.Kvx404Zbr  WHERE ZbrZbk = '5  '  AND   ZbrZko = 'Z1'  "
-            "AND ((ZbrSta <> 4 AND ZbrSta <> 8) OR ZbrSta IS NULL) ");
-  EXPECT_EQ(fill(kType3AuthorizationCountSql, Dialect::SqlServer, {"5  ", "Z1"}),
-            "SELECT COUNT(*)  FROM  KvxCore.Kvx404Zbr  WHERE ZbrZbk = '5  '  AND   ZbrZko = 'Z1'  "
-            "AND   ZbrZtb = 3  AND ((ZbrSta <> 4 AND ZbrSta <> 8) OR ZbrSta IS NULL) ");
-  // A terminal name with a quote stays one value.
-  EXPECT_EQ(fill(kReadersSql, Dialect::SqlServer, {"T'1", "1"}),
-            "SELECT ZlsLes, ZlsZko  FROM  KvxCore.Kvx401Zls  WHERE ZlsTrm = 'T''1'  AND ZlsLes <= 1"
-            "  AND ((ZlsSta <> 4 AND ZlsSta <> 8) OR ZlsSta IS NULL)  ORDER BY ZlsLes ");
-}
-
 class ZoneCheckTest : public ::testing::Test {
  protected:
   // Class `class_code` in a row whose zone slots are preset to two blanks.

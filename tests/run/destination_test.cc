@@ -42,7 +42,9 @@ TEST(Destination, ReplaceKeepsOwnershipAndRootFollowsNoPlantedLink) {
     auto r = work.run({"QZDNL60P", "T01", work.file(name), name == "s/F" ? "0" : "1"});
     EXPECT_EQ(r.status, kExitFileNotWritten) << name;
     EXPECT_TRUE(r.output.ends_with("Downloadfile " + work.file(name) +
-                                   " konnte nicht geoeffnet werden!\n"));
+                                   " konnte nicht geoeffnet werden!\n  Datei " + work.file(name) +
+                                   ": Permission denied (Eigentuemer nobody)\n"))
+        << r.output;
   }
   sh("sysctl -qw " + std::regex_replace(old, std::regex("\n"), " "));
   EXPECT_EQ(sh("cat T1 s/F; test -e made && echo made"), written + "theirs\n");

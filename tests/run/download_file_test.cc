@@ -78,8 +78,10 @@ TEST_F(DownloadFileTest, FailuresLeaveThePreviousFileAsItWas) {
   EXPECT_EQ(write_download_file(fresh, path, {true, 48, false}), WriteResult::ReadBackFailed);
   EXPECT_EQ(write_download_file(fresh, path, {false, 48, false}), WriteResult::ReadBackFailed);
   EXPECT_EQ(::testing::internal::GetCapturedStdout(),
-            "Downloadfile " + missing_dir + " konnte nicht geoeffnet werden!\n" + "Downloadfile " +
-                folder + " konnte nicht geoeffnet werden!\n" +
+            "Downloadfile " + missing_dir + " konnte nicht geoeffnet werden!\n  Ordner " +
+                (dir_.path() / "no" / "such").string() + ": No such file or directory\n" +
+                "Downloadfile " + folder + " konnte nicht geoeffnet werden!\n  Datei " + folder +
+                ": Is a directory\n" +
                 "DB-Fehler Tab. Kvx999Tmp lesen! ErrNr: 1 SQLSTATE: HY000\n" +
                 "Error Tab. Kvx999Tmp lesen! ErrNr: 1 User: " + path + "\n" +
                 "DB-Fehler Tab. Kvx999Tmp lesen! ErrNr: 1 SQLSTATE: HY000\n" +
@@ -150,7 +152,8 @@ TEST_F(DownloadFileTest, AFailedAppendKeepsTheOldContentWhole) {
   std::signal(SIGXFSZ, handler);
 
   EXPECT_EQ(result, WriteResult::WriteFailed);
-  EXPECT_EQ(output, "Downloadfile " + path + " konnte nicht geschrieben werden!\n");
+  EXPECT_EQ(output, "Downloadfile " + path + " konnte nicht geschrieben werden!\n  Datei " + path +
+                        ": File too large\n");
   EXPECT_EQ(read_file(path), old_content);
 }
 

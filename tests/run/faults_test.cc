@@ -72,8 +72,10 @@ TEST(Faults, DownloadFileWritableOrNotInFoldersWritableOrNot) {
       EXPECT_EQ(read_file(path), (*c.mode == '1' ? "" : "OLD") + records);
     } else {
       EXPECT_EQ(r.status, kExitFileNotWritten);
-      EXPECT_EQ(r.output,
-                expected.output + "Downloadfile " + path + " konnte nicht geoeffnet werden!\n");
+      EXPECT_EQ(r.output, expected.output + "Downloadfile " + path +
+                              " konnte nicht geoeffnet werden!\n  Datei " + path +
+                              ": Permission denied" +
+                              (testing::running_as_root() ? " (Eigentuemer root)\n" : "\n"));
       EXPECT_EQ(read_file(path), "OLD");
     }
   }
@@ -117,12 +119,12 @@ TEST(Faults, ReadOnlyStoreFileCannotTakeStagingRows) {
 }
 
 TEST(Faults, StoreLockedByAnotherProcessBeyondTheTimeout) {
-  TempStore store;
+  TempStore store(200);
   store.sql("KVXCORE", "INSERT INTO Kvx114Tsm (TsmNam) VALUES ('T01');");
   Workplace work(store);
   std::string path = work.file("t.dat");
   write_file(path, "OLD");
-  // Another writer holds the store's write lock for longer than the data source's timeout (2 s)
+  // Another writer holds the store's write lock for longer than the data source's timeout (200 ms)
   // lasts through all three attempts.
   std::string holder = "sqlite3 " + testing::shell_quote((store.folder() / "KVXCORE.db").string()) +
                        " 'BEGIN IMMEDIATE;' \"INSERT INTO Kvx999Tmp VALUES ('h', 'h');\""

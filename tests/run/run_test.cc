@@ -157,12 +157,14 @@ TEST(Run, UnwritableDownloadFileIsReported) {
   auto r = work.run({"QZDNL18P", "T01", path, "1"});
   EXPECT_EQ(r.status, kExitFileNotWritten);
   // The lock file beside the path cannot be made either, so the run stops before connecting.
-  EXPECT_EQ(r.output, "Downloadfile " + path + " konnte nicht geoeffnet werden!\n");
+  EXPECT_EQ(r.output, "Downloadfile " + path + " konnte nicht geoeffnet werden!\n  Ordner " +
+                          work.file("missing-folder") + ": No such file or directory\n");
   std::string folder = work.file("a");
   r = work.run({"QZDNL18P", "T01", folder, "1"});
   EXPECT_EQ(r.status, kExitFileNotWritten);
-  EXPECT_EQ(r.output,
-            kConnectedLine + "Downloadfile " + folder + " konnte nicht geoeffnet werden!\n");
+  EXPECT_EQ(r.output, kConnectedLine + "Downloadfile " + folder +
+                          " konnte nicht geoeffnet werden!\n  Datei " + folder +
+                          ": Is a directory\n");
   EXPECT_TRUE(std::filesystem::is_directory(folder));
 }
 
@@ -172,7 +174,7 @@ TEST(Run, UnwritableDownloadFileIsReported) {
 // VARNOKLIS_CONFIG names the configuration file, and the messages name it.
 TEST(Run, UnknownTerminalLetterCaseAndMessages) {
   TempStore store;
-  testing::seed_two_clients(store);
+  varnoklis::testing::seed_two_clients(store);
   Workplace work(store);
   std::string path = work.file("t.dat");
   ASSERT_EQ(work.run({"QZDNL31P", "T01", path, "1"}).status, kExitOk);
@@ -199,6 +201,78 @@ TEST(Run, UnknownTerminalLetterCaseAndMessages) {
   EXPECT_EQ(named.find(std::filesystem::canonical(work.root()).string() + "/k.ini nicht"), 20u);
   auto shared = work.run_faulty("", "/dev/stdout", {"QZDNL31P", "T01", path, "1"});
   EXPECT_EQ(shared.output.substr(0, kConnectedLine.size()), kConnectedLine);
+}
+
+// A night that empties most of a client is held back: the old file stays byte for byte, the new
+// one waits beside it; a higher limit releases it. Under 20 badges nothing is held, and without
+// the limit a run prints what it always did.
+TEST(Run, ANightThatRemovesTooMuchIsHeldBackUntilReleased) {
+  TempStore store;
+  varnoklis::testing::seed_two_clients(store);
+  // Badges B100 to B139 of the first client, granted at reader 5, at location L1.
+  store.sql("KVXCORE",
+            "WITH RECURSIVE n(i) AS (SELECT 100 UNION ALL SELECT i + 1 FROM n WHERE i < 139) "
+            "INSERT INTO Kvx301Asw (AswNum, AswGvo, AswPnr, AswBkl, AswLiz, AswMnd) "
+            "SELECT 'B' || i, '20250101', NULL, '12', 1, 1 FROM n;"
+            "INSERT INTO Kvx113Awv (AwvNum, AwvSto) SELECT AswNum, 'L1' FROM Kvx301Asw "
+            "WHERE AswNum LIKE 'B%';");
+  Workplace work(store);
+  const std::string path = work.file("T01.dnl"), held = work.file(".T01.dnl.varnoklis-held");
+  auto night = [&](const char* limit) {
+    if (limit != nullptr) setenv("VARNOKLIS_MAX_REMOVED", limit, 1);
+    auto r = work.run({"QZDNL31P", "T01", path, "1"});
+    unsetenv("VARNOKLIS_MAX_REMOVED");
+    return r;
+  };
+  auto tail = [](const testing::RunResult& r) {
+    return r.output.substr(r.output.find("Ausweise gesamt: 1 davon"));
+  };
+  const std::string summary = "Ausweise gesamt: 1 davon in Datei gestellt: 1\n";
+  ASSERT_EQ(night("50").status, kExitOk);
+  const std::string old_file = read_file(path);
+  auto r = night("101");
+  EXPECT_EQ(r.status, kExitUsage);
+  EXPECT_EQ(r.output, "VARNOKLIS_MAX_REMOVED ungueltig (0 bis 100 Prozent): 101\n");
+
+  // 24 of the client's 40 badges go: 24 of the file's 42 (57.1 %, shown as 58).
+  store.sql("KVXCORE", "DELETE FROM Kvx301Asw WHERE AswNum BETWEEN 'B100' AND 'B123';");
+  const std::string hold_line =
+      "Gegenueber bisheriger Datei: 0 neu, 24 entfallen, 0 geaendert (von 42)\n"
+      "Neue Datei zurueckgehalten: 24 von 42 Ausweisen entfielen (58 %), erlaubt 50 %. "
+      "Bisherige Datei bleibt; freigeben mit VARNOKLIS_MAX_REMOVED=100.\n";
+  std::filesystem::create_hard_link(path, path + ".link");
+  r = night("50");
+  EXPECT_EQ(r.status, kExitHeld);
+  EXPECT_EQ(tail(r), summary + hold_line +
+                         "  keine zurueckgehaltene Datei (die Datei wird an Ort und Stelle "
+                         "geschrieben)\n");
+  std::filesystem::remove(path + ".link");
+  std::filesystem::permissions(path, std::filesystem::perms(0640));
+  r = night("50");
+  EXPECT_EQ(r.status, kExitHeld);
+  EXPECT_EQ(tail(r), summary + hold_line + "  zurueckgehalten als " + held + "\n");
+  EXPECT_EQ(read_file(path), old_file);
+  const std::string new_file = read_file(held);
+  EXPECT_EQ(new_file.size(), old_file.size() - 24 * 48);
+  EXPECT_EQ(std::filesystem::status(held).permissions(), std::filesystem::perms(0640));
+
+  r = night("100");
+  EXPECT_EQ(r.status, kExitOk);
+  EXPECT_EQ(tail(r),
+            summary + "Gegenueber bisheriger Datei: 0 neu, 24 entfallen, 0 geaendert (von 42)\n");
+  EXPECT_EQ(read_file(path), new_file);
+  EXPECT_FALSE(std::filesystem::exists(held));
+
+  // 16 of 18 badges go: too few to hold back, even under a limit of 0.
+  store.sql("KVXCORE", "DELETE FROM Kvx301Asw WHERE AswNum LIKE 'B%';");
+  EXPECT_EQ(tail(night("0")),
+            summary + "Gegenueber bisheriger Datei: 0 neu, 16 entfallen, 0 geaendert (von 18)\n");
+  write_file(path, "no records");
+  EXPECT_EQ(tail(night("0")),
+            summary + "Gegenueber bisheriger Datei: nicht vergleichbar (keine ganzen Saetze)\n");
+  r = night(nullptr);
+  EXPECT_EQ(r.status, kExitOk);
+  EXPECT_EQ(tail(r), summary);
 }
 
 }  // namespace

@@ -97,9 +97,18 @@ TEST(ShowCommand, BadgeSelectionAndDiffStatus) {
   Outcome changed = show({"--diff", "QZDNL17P", previous, next, "--badge", "2004"});
   EXPECT_EQ(changed.status, kShowDifferent);
   EXPECT_EQ(changed.out, "badge 2004: added\n");
+  Outcome nights = show({"--diff", "QZDNL17P", previous, next});
+  EXPECT_EQ(nights.status, kShowDifferent);
+  EXPECT_TRUE(nights.out.ends_with(
+      "badge 2004: added\n"
+      "Gegenueber bisheriger Datei: 1 neu, 1 entfallen, 1 geaendert (von 17)\n"))
+      << nights.out;
   Outcome same = show({"--diff", "QZDNL17P", previous, next, "--badge", "1001"});
   EXPECT_EQ(same.status, kShowSame);
   EXPECT_EQ(same.out + same.err, "");
+  Outcome missing = show({"QZDNL17P", previous, "--badge", "2004"});
+  EXPECT_EQ(missing.out + missing.err + std::to_string(missing.status),
+            "varnoklis-show: badge 2004 is not in " + previous + "\n1");
   EXPECT_EQ(show({"--help"}).out, kUsage);
 }
 

@@ -100,6 +100,12 @@ RunResult Workplace::run_faulty(const std::string& fault, const fs::path& stats,
                      command(arguments, "varnoklis-faulty") + " 2>" + shell_quote(stats.string()));
 }
 
+RunResult Workplace::run_batch(const std::string& fault,
+                               const std::vector<std::string>& arguments) const {
+  return run_command("export VARNOKLIS_FAULT=" + shell_quote(fault) + "; " +
+                     command(arguments, "varnoklis-batch-faulty") + " 2>&1");
+}
+
 std::string Workplace::command(const std::vector<std::string>& arguments,
                                const std::string& program) const {
   std::string command = "cd " + shell_quote(cwd().string()) + " && LC_ALL=" + locale_ +

@@ -22,6 +22,9 @@ class Workplace {
   /// VARNOKLIS_STATS set, standard error going to `stats`.
   RunResult run_faulty(const std::string& fault, const std::filesystem::path& stats,
                        const std::vector<std::string>& arguments) const;
+  /// Runs build/varnoklis-batch-faulty with the fault `fault` (empty: none) and `arguments` in
+  /// the working folder, standard error joined to standard output.
+  RunResult run_batch(const std::string& fault, const std::vector<std::string>& arguments) const;
   /// Opens the working area and the store to every user, for run_unprivileged, and copies the
   /// program into the working area, since the build folder may lie where other users cannot
   /// enter; call it before taking rights away from single files or folders.

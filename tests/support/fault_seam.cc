@@ -28,6 +28,7 @@ struct Fault {
 FaultPoint point_named(const std::string& name) {
   if (name == "fetch") return FaultPoint::Fetch;
   if (name == "commit") return FaultPoint::Commit;
+  if (name == "rollback") return FaultPoint::Rollback;
   return FaultPoint::Execute;
 }
 
@@ -119,6 +120,7 @@ FaultHook seam_from_environment() {
       diag.native = SQL_CB_CLOSE;
       return true;
     }
+    if (point == FaultPoint::RetryPause) return true;
     if (point == FaultPoint::Flushed && flush.count() > 0) times->pause(2, flush);
     if (point == FaultPoint::Execute) {
       if (texts) texts->add(diag.message);

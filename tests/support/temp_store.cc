@@ -69,13 +69,14 @@ RunResult run_command(const std::string& command) {
   return result;
 }
 
-TempStore::TempStore() : folder_(make_temp_folder()) {
+TempStore::TempStore(int busy_timeout_ms) : folder_(make_temp_folder()) {
   static int counter = 0;
   dsn_ = "VKSTORE" + std::to_string(getpid()) + "_" + std::to_string(++counter);
   run_sqlite(folder_ / "KVXCORE.db", read_file(source_path("schema/sqlite/kvxcore.sql")));
   write_file(odbc_ini(), "[" + dsn_ +
                              "]\nDriver=SQLite3\nDatabase=" + (folder_ / "KVXCORE.db").string() +
-                             "\nTimeout=2000\nJournalMode=WAL\nSyncPragma=NORMAL\n");
+                             "\nTimeout=" + std::to_string(busy_timeout_ms) +
+                             "\nJournalMode=WAL\nSyncPragma=NORMAL\n");
   // The driver stays loaded to the end of the process, so that leak reports can name it.
   write_file(
       folder_ / "odbcinst.ini",

@@ -23,7 +23,8 @@ std::string shell_quote(const std::string& text);
 /// ODBC data source of its own (the folder's odbc.ini, made the user data sources of the process).
 class TempStore {
  public:
-  TempStore();
+  /// A store whose data source waits up to `busy_timeout_ms` for a lock another process holds.
+  explicit TempStore(int busy_timeout_ms = 2000);
   ~TempStore();
   TempStore(const TempStore&) = delete;
   TempStore& operator=(const TempStore&) = delete;
