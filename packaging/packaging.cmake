@@ -13,7 +13,7 @@ if(NOT CHANGELOG_TOP MATCHES "^varnoklis \\(${PROJECT_VERSION}\\) ")
   message(FATAL_ERROR "packaging/debian/changelog: the top entry is not version ${PROJECT_VERSION}")
 endif()
 
-set(MAN_PAGES varnoklis varnoklis-ini varnoklis-show)
+set(MAN_PAGES varnoklis varnoklis-ini varnoklis-show varnoklis-explain)
 if(TARGET varnoklis-batch)
   list(APPEND MAN_PAGES varnoklis-batch)
 endif()
@@ -46,10 +46,10 @@ install(FILES ${PACKAGING_DIR}/systemd/varnoklis-batch.service
   ${PACKAGING_DIR}/systemd/varnoklis-batch.timer DESTINATION lib/systemd/system)
 install(FILES ${PACKAGING_DIR}/jobs.example DESTINATION ${CMAKE_INSTALL_DATADIR}/varnoklis)
 
-# One completion file serves the four programs; bash-completion loads it by the program's name.
+# One completion file serves the five programs; bash-completion loads it by the program's name.
 set(COMPLETIONS ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 install(FILES ${PACKAGING_DIR}/completion/varnoklis DESTINATION ${COMPLETIONS})
-foreach(program varnoklis-ini varnoklis-show varnoklis-batch)
+foreach(program varnoklis-ini varnoklis-show varnoklis-batch varnoklis-explain)
   file(CREATE_LINK varnoklis ${PACKAGED_DIR}/completions/${program} SYMBOLIC)
   install(FILES ${PACKAGED_DIR}/completions/${program} DESTINATION ${COMPLETIONS})
 endforeach()

@@ -8,12 +8,11 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "base/files.h"
 #include "base/project_version.h"
 #include "batch/batch_lock.h"
 #include "batch/job_file.h"
@@ -93,11 +92,11 @@ class Progress {
   std::size_t running_ = 0;
 };
 
+// The file's content; empty where it is missing or cannot be read.
 std::string read_whole(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+  std::string bytes;
+  if (read_whole_file(path, bytes) != 0) bytes.clear();
+  return bytes;
 }
 
 void complain(const std::string& message) {

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "run/destination.h"
+#include "base/files.h"
 
 namespace varnoklis::batch {
 

@@ -2,12 +2,12 @@
 
 #include <sys/stat.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <sstream>
 #include <utility>
 
+#include "base/files.h"
 #include "builders/builder.h"
 #include "db/staging.h"
 #include "db/text.h"
@@ -157,17 +157,10 @@ JobFile parse_jobs(const std::string& name, const std::string& text) {
 
 JobFile read_job_file(const std::string& path) {
   std::string text;
-  std::FILE* in = std::fopen(path.c_str(), "rb");
-  if (in != nullptr) {
-    char buffer[8192];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, in)) > 0) text.append(buffer, got);
-    bool failed = std::ferror(in) != 0;
-    std::fclose(in);
-    if (!failed) return parse_jobs(path, text);
-  }
+  int error = read_whole_file(path, text);
+  if (error == 0) return parse_jobs(path, text);
   JobFile file;
-  file.errors.push_back(path + ": cannot read the job file: " + std::strerror(errno));
+  file.errors.push_back(path + ": cannot read the job file: " + std::strerror(error));
   return file;
 }
 

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "run/destination.h"
+#include "base/files.h"
 
 namespace varnoklis::batch {
 

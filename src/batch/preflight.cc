@@ -9,10 +9,10 @@
 #include <filesystem>
 #include <set>
 
+#include "base/files.h"
 #include "config/config_file.h"
 #include "db/session.h"
 #include "db/timeouts.h"
-#include "run/destination.h"
 #include "run/file_failure.h"
 #include "run/path_lock.h"
 

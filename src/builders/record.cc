@@ -49,6 +49,10 @@ void report_insert_error(BuildCounts& counts, std::string_view path, std::string
 
 void stage_or_report(Session& session, std::string_view path, std::string_view record,
                      BuildCounts& counts) {
+  if (RecordSink* sink = session.sink()) {
+    sink->keep(record);
+    return;
+  }
   if (session.group().in_bursts()) {
     StagingGroup& group = session.group();
     group.path.assign(path);

@@ -30,7 +30,8 @@ bool is_blank(const std::string& record, const records::Field& field);
 void blank_from(std::string& record, const records::Field& field);
 
 /// Stages `record`, or with groups collects it and sends the group when it is full; counts each
-/// record stored, else prints the insert error and marks records missing.
+/// record stored, else prints the insert error and marks records missing. A sink on the session
+/// takes the record instead.
 void stage_or_report(Session& session, std::string_view path, std::string_view record,
                      BuildCounts& counts);
 

@@ -1,10 +1,9 @@
 #include "config/config_file.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <filesystem>
 #include <limits>
 
+#include "base/files.h"
 #include "config/cipher.h"
 
 namespace varnoklis::config {
@@ -70,19 +69,6 @@ bool cut_entry(std::string_view heading, std::string entry_line, ConfigEntry& en
     if (length > 0) entry.value = cut(entry_line, second + 1, length);
   }
   return !too_long(entry);
-}
-
-// Returns 0, or the errno of the failed open or read (a folder opens but cannot be read).
-int read_whole_file(const std::string& path, std::string& bytes) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return errno != 0 ? errno : EIO;
-  char buffer[4096];
-  std::size_t count = 0;
-  errno = 0;
-  while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, count);
-  int error = std::ferror(file) != 0 ? (errno != 0 ? errno : EIO) : 0;
-  std::fclose(file);
-  return error;
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include <limits>
 #include <optional>
 
+#include "base/files.h"
 #include "base/output.h"
 #include "config/cipher.h"
 #include "config/config_file.h"
@@ -41,14 +42,9 @@ constexpr std::size_t kMaxKeyLength = kHeadingLineLimit - 3;
 enum class ReadResult { Ok, Missing, Failed };
 
 ReadResult read_file(const std::string& path, std::string& bytes) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
-  char buffer[4096];
-  std::size_t count = 0;
-  while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, count);
-  bool ok = std::ferror(file) == 0;
-  std::fclose(file);
-  return ok ? ReadResult::Ok : ReadResult::Failed;
+  int error = read_whole_file(path, bytes);
+  if (error == 0) return ReadResult::Ok;
+  return error == ENOENT ? ReadResult::Missing : ReadResult::Failed;
 }
 
 std::vector<std::string> split_lines(std::string_view text) {
@@ -110,8 +106,8 @@ bool find_target(const std::string& path, std::string& target, std::string& erro
   target = path;
   struct stat link {};
   if (lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return true;
-  int probe = open(path.c_str(), O_PATH | O_CLOEXEC);
-  if (probe < 0 && errno == ENOENT) {
+  FileDescriptor probe(open(path.c_str(), O_PATH | O_CLOEXEC));
+  if (!probe.ok() && errno == ENOENT) {
     std::error_code failed;
     for (int hops = 0; hops < 40; ++hops) {
       std::filesystem::path next = std::filesystem::read_symlink(target, failed);
@@ -120,36 +116,24 @@ bool find_target(const std::string& path, std::string& target, std::string& erro
     }
     return true;
   }
-  int opened =
-      probe < 0 ? -1
-                : open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
-  if (opened < 0) {
+  FileDescriptor opened(
+      probe.ok() ? open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600)
+                 : -1);
+  if (!opened.ok()) {
     error = "cannot open " + path + ": " + std::strerror(errno);
-    if (probe >= 0) close(probe);
     return false;
   }
-  close(opened);
-  std::error_code failed;
-  target = std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(probe), failed).string();
-  close(probe);
-  if (failed || target.empty()) target = path;
+  target = resolved_name(probe.get(), path);
   return true;
 }
 
 // A file with other hard links is shared by every name: a replacement would leave the other names
 // with the old content, so it is rewritten in place, in one write.
 bool write_in_place(const std::string& path, const std::string& bytes, std::string& error) {
-  int fd = open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
-  bool ok = fd >= 0;
-  for (std::size_t done = 0; ok && done < bytes.size();) {
-    ssize_t n = pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
-    if (n < 0 && errno == EINTR) continue;
-    ok = n > 0;
-    if (ok) done += static_cast<std::size_t>(n);
-  }
-  ok = ok && ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 && fsync(fd) == 0;
+  FileDescriptor out(open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
+  bool ok = out.ok() && write_all(out.get(), bytes.data(), bytes.size()) &&
+            ftruncate(out.get(), static_cast<off_t>(bytes.size())) == 0 && fsync(out.get()) == 0;
   if (!ok) error = "cannot write " + path + ": " + std::strerror(errno);
-  if (fd >= 0) close(fd);
   return ok;
 }
 
@@ -158,8 +142,8 @@ bool write_in_place(const std::string& path, const std::string& bytes, std::stri
 // (0600): the cipher's key is fixed in the program, so the permissions are the protection.
 bool replace_file(const std::string& path, const std::string& bytes, std::string& error) {
   std::string temp = path + ".XXXXXX";
-  int fd = mkstemp(temp.data());
-  if (fd < 0) {
+  FileDescriptor out(create_temporary(temp));
+  if (!out.ok()) {
     error = "cannot create a temporary file next to " + path + ": " + std::strerror(errno);
     return false;
   }
@@ -168,26 +152,21 @@ bool replace_file(const std::string& path, const std::string& bytes, std::string
   mode_t mode = existed ? (old_file.st_mode & 07777) : 0600;
   // The account of the nightly job must still read the file when an administrator rewrites it,
   // so the new file takes the old one's owner and group, or it is not written at all.
-  if (existed && fchown(fd, old_file.st_uid, old_file.st_gid) != 0) {
+  if (existed && fchown(out.get(), old_file.st_uid, old_file.st_gid) != 0) {
     error = "cannot keep the owner and group of " + path + ": " + std::strerror(errno);
-    close(fd);
+    out.close();
     std::remove(temp.c_str());
     return false;
   }
-  bool ok = fchmod(fd, mode) == 0;
-  for (std::size_t done = 0; ok && done < bytes.size();) {
-    ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    ok = n > 0;
-    if (ok) done += static_cast<std::size_t>(n);
-  }
-  ok = ok && fsync(fd) == 0;
-  ok = (close(fd) == 0) && ok;
-  ok = ok && std::rename(temp.c_str(), path.c_str()) == 0;
-  if (!ok) {
-    error = "cannot write " + path + ": " + std::strerror(errno);
-    std::remove(temp.c_str());
-  }
+  bool ok = fchmod(out.get(), mode) == 0 && write_all(out.get(), bytes.data(), bytes.size()) &&
+            fsync(out.get()) == 0;
+  ok = out.close() && ok;
+  bool renamed = ok && std::rename(temp.c_str(), path.c_str()) == 0;
+  // The rename is durable only once its folder is: a power cut could otherwise bring back the old
+  // file, or no file at all.
+  ok = renamed && sync_folder_of(path);
+  if (!ok) error = "cannot write " + path + ": " + std::strerror(errno);
+  if (!renamed) std::remove(temp.c_str());
   return ok;
 }
 

@@ -14,6 +14,7 @@
 #include "db/staging_group.h"
 #include "db/test_seam.h"
 #include "db/timeouts.h"
+#include "db/trace.h"
 
 namespace varnoklis {
 
@@ -120,6 +121,14 @@ class Session {
   const std::string& badge() const { return badge_; }
   /// No badge is being handled any longer.
   void clear_badge() { badge_.clear(); }
+  /// The trace that the statements and checks report to; null in a normal run.
+  Trace* trace() const { return trace_; }
+  /// Reports to `trace` from now on; nullptr: nothing is reported.
+  void set_trace(Trace* trace) { trace_ = trace; }
+  /// The sink that takes records instead of the staging table; null in a normal run.
+  RecordSink* sink() const { return sink_; }
+  /// Gives records to `sink` instead of staging them from now on; nullptr: staged again.
+  void set_sink(RecordSink* sink) { sink_ = sink; }
   /// Reports a failed statement once and counts it.
   void report_failure(std::string_view what, const Diagnostics& diag);
   /// Reports that a transiently failed statement is tried again as attempt `next_attempt`.
@@ -168,6 +177,8 @@ class Session {
   bool broken_ = false;
   std::string badge_;
   TestSeam seam_;
+  Trace* trace_ = nullptr;
+  RecordSink* sink_ = nullptr;
 };
 
 /// The first diagnostic record of a failed connect as one line without line end,

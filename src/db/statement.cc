@@ -1,6 +1,7 @@
 #include "db/statement.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "db/text.h"
@@ -57,9 +58,39 @@ void Statement::apply_cursor_attributes() {
                  SQL_IS_INTEGER);
 }
 
+void Statement::report_question(const std::string& text, bool from_memory) {
+  if (Trace* trace = session_.trace()) trace->question(this, text, from_memory);
+}
+
+void Statement::report_row() const {
+  TracedRow row;
+  row.reserve(columns_);
+  for (std::size_t i = 0; i < columns_; ++i) {
+    int column = static_cast<int>(i + 1);
+    if (is_null(column)) {
+      row.emplace_back();
+    } else if (bound_[i].column.kind == Column::Text) {
+      row.emplace_back(std::string(text(column)));
+    } else if (bound_[i].column.kind == Column::Long) {
+      row.emplace_back(std::to_string(integer(column)));
+    } else {
+      char shown[32];
+      std::snprintf(shown, sizeof shown, "%.15g", real(column));
+      row.emplace_back(shown);
+    }
+  }
+  session_.trace()->answer(this, std::move(row));
+}
+
 Outcome Statement::execute(const SqlText& sql, Values values) {
-  if (!remembers()) return send(fill(sql, session_.dialect(), values));
-  if (source_.ask(sql, values)) return Outcome::Ok;
+  if (!remembers()) {
+    std::string text = fill(sql, session_.dialect(), values);
+    report_question(text, false);
+    return send(text);
+  }
+  bool remembered = source_.ask(sql, values);
+  report_question(source_.text(), remembered);
+  if (remembered) return Outcome::Ok;
   Outcome outcome = deferred_ && !allocate() ? Outcome::Error : send(source_.text());
   if (outcome == Outcome::Ok) {
     source_.start_recording();
@@ -129,6 +160,12 @@ bool Statement::bind(std::initializer_list<Column> columns) {
 }
 
 Outcome Statement::fetch() {
+  Outcome outcome = fetch_row();
+  if (outcome == Outcome::Ok && session_.trace() != nullptr) report_row();
+  return outcome;
+}
+
+Outcome Statement::fetch_row() {
   for (std::size_t i = 0; i < columns_; ++i) bound_[i].indicator = SQL_NULL_DATA;
   if (source_.replaying()) return fetch_remembered();
   if (broken_) {

@@ -96,6 +96,9 @@ class Statement {
   void apply_cursor_attributes();
   bool apply_query_timeout(Diagnostics& diag);
   Outcome send(const std::string& text);
+  Outcome fetch_row();
+  void report_question(const std::string& text, bool from_memory);
+  void report_row() const;
   Outcome fetch_remembered();
   bool closed_by_commit() const;
   void record(Outcome outcome);

@@ -284,13 +284,26 @@ int class_by_person_entries(Session& session, BadgeRow& row) {
   return run_stage(session, row, kByPersonEntries, row.person_number);
 }
 
-bool resolve_class(Session& session, BadgeRow& row) {
-  if (row.class_code != kUnresolvedClass) return true;
+namespace {
+
+// 0 for the badge's own class, 1 to 6 for the stage that found one, -1 when none did.
+int class_stage(Session& session, BadgeRow& row) {
+  if (row.class_code != kUnresolvedClass) return 0;
+  int number = 0;
   for (auto stage : {class_by_group, class_by_cost_centre, class_by_cost_centre_table,
                      class_by_department, class_by_department_list, class_by_person_entries}) {
-    if (stage(session, row) == 0) return true;
+    ++number;
+    if (stage(session, row) == 0) return number;
   }
-  return false;
+  return -1;
+}
+
+}  // namespace
+
+bool resolve_class(Session& session, BadgeRow& row) {
+  int stage = class_stage(session, row);
+  if (Trace* trace = session.trace()) trace->class_stage(stage);
+  return stage >= 0;
 }
 
 }  // namespace varnoklis

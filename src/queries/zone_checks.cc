@@ -98,14 +98,18 @@ int reader_zone_check(Session& session, BadgeRow& row, std::string_view terminal
   std::int32_t authorizations = 0;
   std::int32_t reader = 0;
   std::string zone;
+  Trace* trace = session.trace();
   while (readers.fetch(reader, zone) == 0) {
+    if (trace != nullptr) trace->zone_reader(reader, zone);
     if (!found) {
       count_zone_authorizations(session, zone, row.class_code, authorizations);
       found = authorizations > 0;
+      if (trace != nullptr) trace->zone_count(reader, zone, authorizations);
     }
     if (mark_slots) mark_zone_slot(row, reader);
   }
   readers.close();
+  if (trace != nullptr) trace->zone_result(found);
   return found ? 1 : 0;
 }
 
@@ -123,6 +127,7 @@ int reader1_check(Session& session, const BadgeRow& row, std::string_view termin
     break;
   }
   readers.close();
+  if (Trace* trace = session.trace()) trace->reader1_result(result == 1);
   return result;
 }
 

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "base/files.h"
 #include "base/output.h"
 #include "run/destination.h"
 
@@ -109,17 +110,6 @@ std::string header_fields(const Entry& entry) {
     fields += " -";
   }
   return fields + " " + (entry.name.empty() ? "-" : hex_of(entry.name));
-}
-
-bool read_whole(int fd, std::string& bytes) {
-  char buffer[1 << 16];
-  for (;;) {
-    ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n == 0) return true;
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return false;
-    bytes.append(buffer, static_cast<std::size_t>(n));
-  }
 }
 
 template <typename Number>

@@ -22,11 +22,9 @@
 #include "records/layouts.h"
 #include "run/download_file.h"
 #include "run/path_lock.h"
+#include "run/setup.h"
 
 namespace varnoklis {
-
-// The stored SCHEMA value is one character longer than the schema it names.
-static_assert(config::key_capacity("SCHEMA") == kSchemaCapacity + 1);
 
 namespace {
 
@@ -40,24 +38,9 @@ struct Parameters {
   bool new_file = false;
 };
 
-struct Credentials {
-  std::string login;
-  std::string password;
-  std::string database;
-  std::string schema;
-};
-
 void print_usage(int count) {
   print("Anzahl Parameter(mind. 4) unterschritten! AnzParam: %d", count);
   print_usage_text();
-}
-
-// A secret value is shown as asterisks, as in the connect failure message.
-bool fits(const char* name, const std::string& value, std::size_t capacity, bool secret = false) {
-  if (value.size() <= capacity) return true;
-  std::string shown = secret ? std::string(value.size(), '*') : value;
-  print("%s zu lang (max. %zu Zeichen): %s\n", name, capacity, shown.c_str());
-  return false;
 }
 
 // Over-long parameters are rejected rather than cut: a cut path would share its staging rows
@@ -82,66 +65,6 @@ bool read_parameters(const char* const* argv, Parameters& parameters) {
     print("Unbekannte DNL-Funktion: %s\n", parameters.keyword.c_str());
     return false;
   }
-  return true;
-}
-
-// A configuration file that cannot be read is named once, as the absolute path tried from the
-// working directory, since the relative path alone does not tell an operator where to look.
-void report_unreadable_config(const char* path, int error) {
-  std::error_code unknown;
-  std::string cwd = std::filesystem::current_path(unknown).string();
-  std::string tried = config::absolute_path(path);
-  print(error == ENOENT || error == ENOTDIR
-            ? "Konfigurationsdatei %s nicht gefunden! Arbeitsverzeichnis: %s\n"
-            : "Konfigurationsdatei %s nicht lesbar! Arbeitsverzeichnis: %s\n",
-        tried.c_str(), cwd.empty() ? "?" : cwd.c_str());
-}
-
-// A value that is missing reads as empty and the run goes on, as before; the added line says
-// which key the connect will lack.
-bool read_credential(const char* path, const char* key, std::size_t capacity, std::string& value,
-                     bool& file_reported) {
-  config::ConfigValue found = config::read_config_value(path, "", key, 0);
-  switch (found.status) {
-    case config::ConfigStatus::BadValue:
-    case config::ConfigStatus::FieldTooLong:
-      print("Konfigurationswert %s in %s ungueltig!\n", key, path);
-      return false;
-    case config::ConfigStatus::NoFile:
-      if (!file_reported) report_unreadable_config(path, found.file_error);
-      file_reported = true;
-      break;
-    case config::ConfigStatus::NotFound:
-      print("Konfigurationswert %s in %s nicht gefunden!\n", key, path);
-      break;
-    case config::ConfigStatus::Found:
-      break;
-  }
-  value = found.value;
-  return fits(key, value, capacity, std::string_view(key) == "PASS");
-}
-
-// An installed system keeps its configuration elsewhere and names it in VARNOKLIS_CONFIG.
-const char* config_path() {
-  const char* named = std::getenv("VARNOKLIS_CONFIG");
-  return named != nullptr && *named != '\0' ? named : config::kConfigPath;
-}
-
-bool read_credentials(Credentials& credentials) {
-  const char* path = config_path();
-  bool reported = false;
-  if (!read_credential(path, "LOGIN", config::key_capacity("LOGIN"), credentials.login, reported) ||
-      !read_credential(path, "PASS", config::key_capacity("PASS"), credentials.password,
-                       reported) ||
-      !read_credential(path, "DATABASE", config::key_capacity("DATABASE"), credentials.database,
-                       reported) ||
-      !read_credential(path, "SCHEMA", config::key_capacity("SCHEMA"), credentials.schema,
-                       reported)) {
-    return false;
-  }
-  // The stored schema value carries one character too many; the configured schema is the rest.
-  if (!credentials.schema.empty()) credentials.schema.pop_back();
-  upper_case(credentials.schema);
   return true;
 }
 
@@ -184,90 +107,27 @@ struct RunState {
   Session& session;
   Parameters parameters;
   const Builder* builder = nullptr;
-  bool records_missing = false;
-  bool list_failed = false;
-  int visited = 0;
+  Visits visits;
   std::string state_folder;
   bool file_written = false;
   int max_removed = -1;
   RunCounts counts;
 };
 
-// A schema name qualifies the client tables in the statement texts, so it may hold only
-// letters, digits and underscores: nothing in it can change a statement.
-bool plain_schema_name(const std::string& name) {
-  if (name.empty()) return false;
-  for (char c : name) {
-    if (!((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_')) return false;
-  }
-  return true;
-}
-
-void visit_schema(RunState& state, std::string name) {
-  upper_case(name);
-  if (name == "DBO") name = "KELVANIRO";
-  print("Schema: %s\n", from_database(name).c_str());
-  ++state.visited;
-  if (!plain_schema_name(name)) {
-    print("Schemaname %s ungueltig!\n", from_database(name).c_str());
-    state.records_missing = true;
-    return;
-  }
-  int switched = state.session.switch_schema(name);
-  if (switched != 0) {
-    print(switched == -1 ? "Mandantendatei %s.db nicht gefunden!\n"
-                         : "Mandantendatei %s.db konnte nicht angebunden werden!\n",
-          from_database(name).c_str());
-    state.records_missing = true;
-    return;
-  }
+void build_schema(RunState& state, const std::string& name, bool usable) {
+  if (!usable) return;
   const Parameters& p = state.parameters;
   BuildCounts counts = state.builder->build(state.session, p.path, p.terminal, name);
-  if (counts.records_missing) state.records_missing = true;
+  if (counts.records_missing) state.visits.records_missing = true;
   state.counts.badges += static_cast<std::uint64_t>(counts.read);
   state.counts.records += static_cast<std::uint64_t>(counts.staged);
-}
-
-// Visits every schema of an opened list; false when the list could not be read to its end.
-bool visit_list(RunState& state, SchemaList& list, int opened) {
-  if (opened != 0) return false;
-  std::string name;
-  int fetched = 0;
-  while ((fetched = list.fetch(name)) == 0) visit_schema(state, name);
-  list.close();
-  return fetched == 100;
-}
-
-// Every active client is visited only when the terminal's own list visited none, also when
-// that list failed.
-void visit_schemas(RunState& state) {
-  SchemaList list;
-  Session& session = state.session;
-  if (!visit_list(state, list, list.open_linked(session, state.parameters.terminal))) {
-    state.list_failed = true;
-  }
-  if (state.visited > 0) return;
-  if (!visit_list(state, list, list.open_all(session))) state.list_failed = true;
-}
-
-// A terminal no table knows would get a file that refuses every badge: a mistyped name stops
-// the run before anything is cleared.
-int check_terminal(RunState& state) {
-  switch (terminal_known(state.session, state.parameters.terminal)) {
-    case 1:
-      return kExitOk;
-    case 0:
-      print("Terminal %s unbekannt!\n", state.parameters.terminal.c_str());
-      return kExitUsage;
-  }
-  return kExitDatabase;
 }
 
 int write_file(RunState& state) {
   BuildCounts unsent;
   send_staged(state.session, unsent);
   state.counts.records += static_cast<std::uint64_t>(unsent.staged);
-  if (unsent.records_missing) state.records_missing = true;
+  if (unsent.records_missing) state.visits.records_missing = true;
   // Nothing more is sent on a staging connection that broke, the read-back included.
   if (state.session.staging_broken()) {
     print("Insert-Error Kvx999Tmp! %llu weitere Saetze nicht gestellt (Verbindung abgebrochen)\n",
@@ -277,8 +137,8 @@ int write_file(RunState& state) {
   DownloadFormat format;
   format.staged = static_cast<std::int64_t>(state.counts.records);
   format.new_file = state.parameters.new_file;
-  format.record_length = state.visited > 0 ? state.builder->record_length : 0;
-  format.line_end = state.visited > 0 && state.builder->line_end;
+  format.record_length = state.visits.visited > 0 ? state.builder->record_length : 0;
+  format.line_end = state.visits.visited > 0 && state.builder->line_end;
   format.layout = records::find_layout(state.parameters.keyword);
   format.max_removed = state.max_removed;
   WriteReport report;
@@ -297,8 +157,9 @@ int write_file(RunState& state) {
       return kExitHeld;
     case WriteResult::Written:
       state.file_written = true;
-      return state.records_missing || state.session.counts().failures > 0 ? kExitRecordsMissing
-                                                                          : kExitOk;
+      return state.visits.records_missing || state.session.counts().failures > 0
+                 ? kExitRecordsMissing
+                 : kExitOk;
     case WriteResult::ReadBackFailed:
     case WriteResult::CountDiffers:
       return kExitDatabase;
@@ -383,34 +244,26 @@ int run_job(int argc, const char* const* argv, Session& session, RunCounts* coun
   Credentials credentials;
   if (!read_credentials(credentials)) return kExitConnect;
 
-  // A session that already holds working connections for these credentials keeps them; the run
-  // reads and reports as if it had just connected.
-  int connected = 0;
-  if (!session.connected_as(credentials.database, credentials.login, credentials.password)) {
-    connected = session.connect(credentials.database, credentials.login, credentials.password);
+  if (!connect_database(session, credentials)) return kExitConnect;
+  switch (check_terminal(session, state.parameters.terminal)) {
+    case 1:
+      break;
+    case 0:
+      return kExitUsage;
+    default:
+      return kExitDatabase;
   }
-  if (connected != 0) {
-    print("DB-Connect-Error: %d!", connected);
-    std::string hidden(credentials.password.size(), '*');
-    print("Name:%s Pwd:%s Net:%s Schema:%s\n", credentials.login.c_str(), hidden.c_str(),
-          credentials.database.c_str(), credentials.schema.c_str());
-    print("%s\n",
-          describe_connect_failure(state.session.diagnostics(), credentials.password).c_str());
-    return kExitConnect;
-  }
-  print("Mit Datenbank verbunden! Schema: %s\n", credentials.schema.c_str());
-
-  if (int status = check_terminal(state); status != kExitOk) return status;
   int cleared = clear_staging(state.session, state.parameters.path);
   if (cleared != 0) {
     print("Error Tab. Kvx999Tmp loeschen! ErrNr: %d User: %s", cleared,
           state.parameters.path.c_str());
     return kExitDatabase;
   }
-  visit_schemas(state);
+  visit_schemas(session, state.parameters.terminal, state.visits,
+                [&](const std::string& name, bool usable) { build_schema(state, name, usable); });
   // Without any client list the run cannot tell which records belong in the file; an empty file
   // would lock everybody out, so the previous one stays.
-  if (state.visited == 0 && state.list_failed) {
+  if (state.visits.visited == 0 && state.visits.list_failed) {
     print("Keine Mandanten lesbar! Downloadfile %s bleibt unveraendert.\n",
           state.parameters.path.c_str());
     return kExitDatabase;

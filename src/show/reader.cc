@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "base/files.h"
+
 namespace varnoklis::show {
 
 namespace {
@@ -67,32 +69,21 @@ std::string system_problem(int error) {
 // one could block or never end. Even the open of a FIFO blocks until a writer comes, unless it
 // is opened without blocking; a regular file reads the same either way.
 bool read_regular_file(const std::string& path, std::string& bytes, std::string& problem) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0) {
+  FileDescriptor in(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+  struct stat info {};
+  if (!in.ok() || ::fstat(in.get(), &info) != 0) {
     problem = system_problem(errno);
     return false;
   }
-  struct stat info {};
-  bool ok = ::fstat(fd, &info) == 0;
-  if (!ok) problem = system_problem(errno);
-  if (ok && !S_ISREG(info.st_mode)) {
-    ok = false;
+  if (!S_ISREG(info.st_mode)) {
     problem = "not a regular file";
+    return false;
   }
-  char buffer[65536];
-  while (ok) {
-    ssize_t count = ::read(fd, buffer, sizeof buffer);
-    if (count == 0) break;
-    if (count < 0 && errno == EINTR) continue;
-    if (count < 0) {
-      ok = false;
-      problem = system_problem(errno);
-      break;
-    }
-    bytes.append(buffer, static_cast<std::size_t>(count));
+  if (!read_whole(in.get(), bytes)) {
+    problem = system_problem(errno);
+    return false;
   }
-  ::close(fd);
-  return ok;
+  return true;
 }
 
 }  // namespace

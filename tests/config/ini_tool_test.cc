@@ -130,6 +130,24 @@ TEST_F(IniTool, SetWritesTheFileThatLinksShare) {
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_ / "etc"), {}), 2) << "no temporary left";
 }
 
+// The new file reaches the disk before its rename, and the rename before the tool ends.
+TEST_F(IniTool, SetSyncsTheFileThenItsFolder) {
+  if (std::system("command -v strace >/dev/null") != 0) GTEST_SKIP() << "no strace";
+  std::string trace = (dir_ / "trace").string();
+  ASSERT_EQ(run_shell("strace -y -qq -e trace=fsync,rename -o " + trace + " " + kTool + file_ +
+                      " set LOGIN sa")
+                .status,
+            0);
+  std::string calls = read_all(trace);
+  std::size_t file = calls.find("<" + file_ + ".");
+  std::size_t rename = calls.find("rename(\"" + file_ + ".", file);
+  std::size_t folder = calls.find("<" + dir_.string() + ">) = 0", rename);
+  EXPECT_TRUE(file != std::string::npos && rename != std::string::npos &&
+              folder != std::string::npos)
+      << calls;
+  EXPECT_EQ(run(file_ + " show LOGIN").out, "sa\n");
+}
+
 TEST_F(IniTool, RefusesWhatTheReaderWouldNotFind) {
   // Number 0 answers every lookup of the program, so a later entry could never be read.
   std::string shadowing = "#;A;\n0;OTHER;" + encipher("x") + "\n";

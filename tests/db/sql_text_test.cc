@@ -12,6 +12,7 @@
 #include "db/schemas.h"
 #include "db/staging.h"
 #include "db/terminal_check.h"
+#include "queries/badge_checks.h"
 #include "queries/badge_cursor.h"
 #include "queries/class_resolution.h"
 #include "queries/day_balances.h"
@@ -65,6 +66,7 @@ const std::map<std::string, const SqlText*>& text_constants() {
       {"kReadersSql", &kReadersSql},
       {"kZoneAuthorizationCountSql", &kZoneAuthorizationCountSql},
       {"kType3AuthorizationCountSql", &kType3AuthorizationCountSql},
+      {"kBadgeConditionsSql", &kBadgeConditionsSql},
   };
   return constants;
 }

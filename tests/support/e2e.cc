@@ -76,6 +76,11 @@ RunResult Workplace::run(const std::vector<std::string>& arguments) const {
   return run_command(command(arguments));
 }
 
+RunResult Workplace::run_tool(const std::string& program,
+                              const std::vector<std::string>& arguments) const {
+  return run_command(command(arguments, program) + " 2>/dev/null");
+}
+
 void Workplace::open_to_unprivileged() {
   fs::path bin = dir_.path() / "bin";
   fs::create_directories(bin);

@@ -18,6 +18,9 @@ class Workplace {
   void write_config(const std::vector<std::pair<std::string, std::string>>& entries) const;
   /// Runs the program (build/varnoklis, or its copy) with `arguments` in the working folder.
   RunResult run(const std::vector<std::string>& arguments) const;
+  /// Runs the build's `program` (such as varnoklis-explain) with `arguments` in the working
+  /// folder; standard error is left out of the result.
+  RunResult run_tool(const std::string& program, const std::vector<std::string>& arguments) const;
   /// Runs build/varnoklis-faulty with the fault `fault` (see its source; empty: none) and
   /// VARNOKLIS_STATS set, standard error going to `stats`.
   RunResult run_faulty(const std::string& fault, const std::filesystem::path& stats,
