@@ -1,7 +1,7 @@
 # What the Debian package adds to the programs: manual pages, the nightly service and timer with
 # the maintainer scripts that make its account and /etc/varnoklis, bash completion, the copyright
-# file, the changelog and the README. Included at the end of the top CMakeLists.txt, so that the
-# batch program is installed when its target exists.
+# file, the changelog, the README and the pages of doc/. Included at the end of the top
+# CMakeLists.txt, so that the batch program is installed when its target exists.
 
 set(PACKAGING_DIR ${CMAKE_SOURCE_DIR}/packaging)
 set(PACKAGED_DIR ${CMAKE_BINARY_DIR}/packaged)
@@ -35,6 +35,15 @@ list(APPEND COMPRESSED ${PACKAGED_DIR}/changelog.gz)
 # Policy asks for documents over 4 KB to be compressed.
 compress_file(${CMAKE_SOURCE_DIR}/README.md ${PACKAGED_DIR}/README.md.gz)
 list(APPEND COMPRESSED ${PACKAGED_DIR}/README.md.gz)
+# The README's reference detail, beside it as in the source tree, so that its links keep their shape.
+file(MAKE_DIRECTORY ${PACKAGED_DIR}/doc)
+file(GLOB DOC_PAGES RELATIVE ${CMAKE_SOURCE_DIR}/doc ${CMAKE_SOURCE_DIR}/doc/*.md)
+set(DOC_FILES)
+foreach(page IN LISTS DOC_PAGES)
+  compress_file(${CMAKE_SOURCE_DIR}/doc/${page} ${PACKAGED_DIR}/doc/${page}.gz)
+  list(APPEND DOC_FILES ${PACKAGED_DIR}/doc/${page}.gz)
+endforeach()
+list(APPEND COMPRESSED ${DOC_FILES})
 file(MAKE_DIRECTORY ${PACKAGED_DIR}/completions)
 add_custom_target(packaged_files ALL DEPENDS ${COMPRESSED})
 
@@ -42,6 +51,7 @@ list(TRANSFORM MAN_PAGES REPLACE "(.+)" "${PACKAGED_DIR}/\\1.1.gz" OUTPUT_VARIAB
 install(FILES ${MAN_FILES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${PACKAGED_DIR}/changelog.gz ${PACKAGED_DIR}/README.md.gz
   ${PACKAGING_DIR}/debian/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${DOC_FILES} DESTINATION ${CMAKE_INSTALL_DOCDIR}/doc)
 install(FILES ${PACKAGING_DIR}/systemd/varnoklis-batch.service
   ${PACKAGING_DIR}/systemd/varnoklis-batch.timer DESTINATION lib/systemd/system)
 install(FILES ${PACKAGING_DIR}/jobs.example DESTINATION ${CMAKE_INSTALL_DATADIR}/varnoklis)

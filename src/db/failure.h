@@ -48,7 +48,15 @@ std::string retry_line(std::string_view what, std::string_view badge, const Diag
 /// commit or the rollback of a burst of staged records; a commit that took effect; what the
 /// driver answers for its cursors on commit; or the pause before a transiently failed statement
 /// is tried again.
-enum class FaultPoint { Execute, Fetch, Commit, Rollback, Flushed, CursorCommitBehavior, RetryPause };
+enum class FaultPoint {
+  Execute,
+  Fetch,
+  Commit,
+  Rollback,
+  Flushed,
+  CursorCommitBehavior,
+  RetryPause
+};
 
 /// A test seam: asked before each execution attempt, fetch, commit and rollback with its ordinal in
 /// the run (1-based, per point); returning true fails that call with the diagnostics it filled.

@@ -66,12 +66,7 @@ bool read_request(const std::vector<std::string>& args, Request& request) {
       !fits("Param2", request.terminal, kTerminalCapacity)) {
     return false;
   }
-  upper_case(request.keyword);
-  if (find_builder(request.keyword) == nullptr) {
-    print("Unbekannte DNL-Funktion: %s\n", request.keyword.c_str());
-    return false;
-  }
-  return true;
+  return known_keyword(request.keyword);
 }
 
 struct Listed {

@@ -114,10 +114,10 @@ WriteResult write_download_file(Session& session, const std::string& path,
   bool write_ok = false;
   int write_error = 0;
   std::uint64_t count = 0;
-  int result = destination.collector() < 0 ? 0
-                                           : collect_records(session, path, format,
-                                                             destination.collector(), write_ok,
-                                                             write_error, count);
+  int result = destination.collector() < 0
+                   ? 0
+                   : collect_records(session, path, format, destination.collector(), write_ok,
+                                     write_error, count);
   if (result != 0) {
     print("Error Tab. Kvx999Tmp lesen! ErrNr: %d User: %s\n", result, path.c_str());
     return WriteResult::ReadBackFailed;

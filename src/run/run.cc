@@ -60,12 +60,7 @@ bool read_parameters(const char* const* argv, Parameters& parameters) {
     print("Downloadfile %s konnte nicht geoeffnet werden!\n", parameters.path.c_str());
     return false;
   }
-  upper_case(parameters.keyword);
-  if (find_builder(parameters.keyword) == nullptr) {
-    print("Unbekannte DNL-Funktion: %s\n", parameters.keyword.c_str());
-    return false;
-  }
-  return true;
+  return known_keyword(parameters.keyword);
 }
 
 // Staged records are committed in groups of VARNOKLIS_COMMIT_GROUP (1 to 1000; unset or empty:

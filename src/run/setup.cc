@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "base/output.h"
+#include "builders/builder.h"
 #include "config/config_file.h"
 #include "config/keys.h"
 #include "db/schemas.h"
@@ -22,6 +23,13 @@ bool fits(const char* name, const std::string& value, std::size_t capacity, bool
   if (value.size() <= capacity) return true;
   std::string shown = secret ? std::string(value.size(), '*') : value;
   print("%s zu lang (max. %zu Zeichen): %s\n", name, capacity, shown.c_str());
+  return false;
+}
+
+bool known_keyword(std::string& keyword) {
+  upper_case(keyword);
+  if (find_builder(keyword) != nullptr) return true;
+  print("Unbekannte DNL-Funktion: %s\n", keyword.c_str());
   return false;
 }
 

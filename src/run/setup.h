@@ -22,6 +22,9 @@ struct Credentials {
 /// `secret` one as asterisks).
 bool fits(const char* name, const std::string& value, std::size_t capacity, bool secret = false);
 
+/// Puts `keyword` in upper case; whether a builder serves it, else prints that it is unknown.
+bool known_keyword(std::string& keyword);
+
 /// The configuration file: the one VARNOKLIS_CONFIG names, else the fixed relative path.
 const char* config_path();
 

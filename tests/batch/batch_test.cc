@@ -407,6 +407,68 @@ TEST(Batch, NightsAreAloneHonestAndKept) {
   EXPECT_NE(read_file(work.cwd() / "r.jsonl").find("\"log_written\":false}"), std::string::npos);
 }
 
+// A job whose new file would empty most of a client is held back alone: the good jobs are put in
+// place, the held one keeps its old file, and the night ends 8 even beside a job that ended 1;
+// a higher limit releases it.
+TEST(Batch, HeldJobKeepsItsFileAndTheNightSaysSo) {
+  TempStore store;
+  load_demo(store);
+  store.sql("KVXCORE",
+            "WITH RECURSIVE n(i) AS (SELECT 3001 UNION ALL SELECT i + 1 FROM n WHERE i < 3024) "
+            "INSERT INTO Kvx301Asw (AswNum, AswGvo, AswBkl, AswAtp, AswLiz, AswMnd) "
+            "SELECT i, date('now', '-1 year'), '10', 4, 1, 1 FROM n;"
+            "INSERT INTO Kvx113Awv (AwvNum, AwvSto) SELECT AswNum, '12' FROM Kvx301Asw "
+            "WHERE AswNum LIKE '30__';");
+  Workplace work(store);
+  const std::string held = work.file("T01-17"), good = work.file("T02-18");
+  write_file(work.cwd() / "jobs", "QZDNL17P T01 " + held + " 1\nQZDNL18P T02 " + good + " 1\n");
+  auto night = [&](const std::string& limit) {
+    return testing::run_command(batch_command(
+        store, work,
+        {"jobs", "--max-removed", limit, "--report", "r.jsonl", "--metrics", "m.prom"}));
+  };
+  ASSERT_EQ(night("50").status, 0);
+  const std::string old_file = read_file(held);
+  EXPECT_EQ(night("101").output,
+            "varnoklis-batch: --max-removed needs a share in percent from 0 to 100, not '101'\n"
+            "Try 'varnoklis-batch --help'.\n");
+
+  store.sql("KVXCORE", "DELETE FROM Kvx301Asw WHERE AswMnd = 1;");
+  write_file(work.cwd() / "jobs",
+             read_file(work.cwd() / "jobs") + "QZDNL31P T99 " + work.file("T99-31") + " 1\n");
+  RunResult r = night("50");
+  EXPECT_EQ(r.status, 8) << r.output;
+  EXPECT_TRUE(std::regex_search(
+      r.output, std::regex(R"(\ntotal jobs=3 ok=1 failed=1 not_run=0 held=1 seconds=[0-9.]+ )"
+                           R"(status=8\nheld: L0001 QZDNL17P T01 \S+/T01-17\nfailed: L0003 )"
+                           R"(QZDNL31P T99 \S+/T99-31 status=1\n$)")))
+      << r.output;
+  EXPECT_EQ(read_file(held), old_file);
+  const std::string held_file = work.file(".T01-17.varnoklis-held");
+  std::string report = read_file(work.cwd() / "r.jsonl");
+  EXPECT_NE(report.find("\"jobs\":{\"ok\":1,\"failed\":1,\"not_run\":0,\"held\":1}}}"),
+            std::string::npos);
+  EXPECT_TRUE(std::regex_search(
+      report, std::regex(R"("line":1,.*"added":0,"removed":(\d+),"changed":0,"previous":(\d+),)"
+                         R"("held":true,"held_file":")" +
+                         held_file + "\"")))
+      << report;
+  std::string metrics = read_file(work.cwd() / "m.prom");
+  for (std::string series :
+       {std::string("varnoklis_batch_jobs{outcome=\"held\"} 1\n"),
+        std::string("varnoklis_batch_status 8\n"),
+        "varnoklis_job_status{keyword=\"QZDNL17P\",terminal=\"T01\",path=\"" + held + "\"} 8\n",
+        "varnoklis_job_badges_removed{keyword=\"QZDNL17P\",terminal=\"T01\",path=\"" + held +
+            "\"} "}) {
+    EXPECT_NE(metrics.find("\n" + series), std::string::npos) << series;
+  }
+  const std::string new_file = read_file(held_file);
+  r = night("100");
+  EXPECT_EQ(r.status, 7) << r.output;
+  EXPECT_EQ(read_file(held), new_file);
+  EXPECT_FALSE(fs::exists(held_file));
+}
+
 // Labels and report strings keep every byte readable; a failed batch keeps the last success, a
 // starting one the values before it; a job that did not run has only its `ran` series.
 TEST(Batch, ReportAndMetricsEscapeAndCarryOver) {

@@ -66,7 +66,7 @@ TEST(Staging, ReadBackInPagesKeepsOrderAndEqualRecordsAcrossPageEnds) {
   EXPECT_EQ(last, 100);
   std::vector<std::string> expected;
   for (int i = 1; i <= 1600; ++i) {
-    char text[8];
+    char text[16];
     std::snprintf(text, sizeof text, "R%04d", i / 3);
     if (i % 7 != 0) expected.push_back(text);
   }

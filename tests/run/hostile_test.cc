@@ -138,7 +138,7 @@ TEST(Hostile, TwoRunsForOnePathTakeTurnsAndOtherPathsRunAlongside) {
   std::string other = work.file("other.dat");
   std::string expected;
   for (int i = 1; i <= 600; ++i) {
-    char badge[8];
+    char badge[16];
     std::snprintf(badge, sizeof badge, "B%05d", i);
     expected += record_31p(badge, "12 ", "HT");
   }
