@@ -1,7 +1,6 @@
 #include "db/answer_source.h"
 
 #include <algorithm>
-#include <cstring>
 #include <utility>
 
 #include "db/session.h"
@@ -16,16 +15,18 @@ AnswerSource::~AnswerSource() {
 // the earlier day and asked again on the new one. A source already asking another text for the
 // memory never waits for a third asker.
 bool AnswerSource::ask(const SqlText& sql, Values values) {
+  key_ = answer_key(sql, session_.dialect(), values);
   text_ = fill(sql, session_.dialect(), values);
   int day = answer_day(text_);
   AnswerMemory* run_memory = session_.run_memory();
-  replay_ = run_memory != nullptr ? run_memory->find(text_, day) : nullptr;
+  replay_ = run_memory != nullptr ? run_memory->find(key_, day) : nullptr;
   if (replay_ == nullptr) {
-    replay_ = session_.memory().find(text_, day, session_.claims() == 0, claimed_);
+    replay_ = session_.memory().find(key_, day, session_.claims() == 0, claimed_);
   }
   if (claimed_) session_.count_claim(1);
   if (replay_ != nullptr) {
     replay_row_ = 0;
+    replay_at_ = 0;
     session_.count_remembered();
     return true;
   }
@@ -35,20 +36,16 @@ bool AnswerSource::ask(const SqlText& sql, Values values) {
 }
 
 bool AnswerSource::serves(std::span<const Column> columns) {
-  if (std::equal(columns.begin(), columns.end(), replay_->layout.begin(), replay_->layout.end())) {
-    return true;
-  }
+  std::span<const Column> layout = replay_->layout();
+  if (std::equal(columns.begin(), columns.end(), layout.begin(), layout.end())) return true;
   replay_ = nullptr;
   return false;
 }
 
 SQLRETURN AnswerSource::replay(std::span<BoundColumn> columns, char* buffer) {
-  const std::vector<RememberedRow>& rows = replay_->rows;
-  if (replay_row_ == rows.size()) return SQL_NO_DATA;
-  const RememberedRow& row = rows[replay_row_++];
-  std::memcpy(buffer, row.bytes.data(), row.bytes.size());
-  for (std::size_t i = 0; i < columns.size(); ++i) columns[i].indicator = row.indicators[i];
-  return row.result;
+  if (replay_row_ == replay_->row_count) return SQL_NO_DATA;
+  ++replay_row_;
+  return read_row(replay_->rows(), replay_at_, columns, buffer);
 }
 
 void AnswerSource::start_recording() {
@@ -60,12 +57,8 @@ void AnswerSource::record_layout(std::span<const Column> columns) {
 }
 
 void AnswerSource::record_row(SQLRETURN result, std::span<const BoundColumn> columns,
-                              const char* buffer, std::size_t used) {
-  RememberedRow& row = answer_.rows.emplace_back();
-  row.result = result;
-  row.bytes.assign(buffer, used);
-  row.indicators.resize(columns.size());
-  for (std::size_t i = 0; i < columns.size(); ++i) row.indicators[i] = columns[i].indicator;
+                              const char* buffer) {
+  append_row(answer_, result, columns, buffer);
 }
 
 // Only a complete answer is remembered: every row up to "no data", none after a failure.
@@ -88,15 +81,16 @@ void AnswerSource::end_claim(bool keep) {
   if (keep) {
     remember();
   } else {
-    session_.memory().release(text_);
+    session_.memory().release(key_);
   }
 }
 
-// A full shared memory leaves the answer to the run, as a single run would keep it.
+// A full shared memory leaves the answer to the run, as a single run would keep it; a single
+// run keeps no answer it asks once per badge, so that its memory does not grow with the badges.
 void AnswerSource::remember() {
   AnswerMemory* run_memory = session_.run_memory();
-  if (!session_.memory().keep(std::move(text_), std::move(answer_)) && run_memory != nullptr) {
-    run_memory->keep(std::move(text_), std::move(answer_));
+  if (!session_.memory().keep(key_, answer_) && run_memory != nullptr && !per_badge_) {
+    run_memory->keep(key_, answer_);
   }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <string>
 
@@ -12,14 +13,6 @@ namespace varnoklis {
 
 class Session;
 
-/// One result column as bound to a statement's buffer: where its bytes start and the length
-/// indicator the driver writes.
-struct BoundColumn {
-  Column column;
-  std::size_t offset = 0;
-  SQLLEN indicator = SQL_NULL_DATA;
-};
-
 /// The memory's side of one repeated question, asked before its statement is sent. It answers a
 /// question the run (or the batch) already asked, row for row as that answer was fetched;
 /// otherwise the statement sends the text and hands every fetched row here, and a complete
@@ -27,8 +20,9 @@ struct BoundColumn {
 /// the same answer wait for it; that claim ends on every path, at the latest with the object.
 class AnswerSource {
  public:
-  /// A source for questions asked through `session`, from its memories.
-  explicit AnswerSource(Session& session) : session_(session) {}
+  /// A source for questions asked through `session`, from its memories; a question asked once
+  /// per badge (`per_badge`) is kept only in the shared memory.
+  AnswerSource(Session& session, bool per_badge) : session_(session), per_badge_(per_badge) {}
   ~AnswerSource();
   AnswerSource(const AnswerSource&) = delete;
   AnswerSource& operator=(const AnswerSource&) = delete;
@@ -53,9 +47,8 @@ class AnswerSource {
   bool recording() const { return recording_; }
   /// Records the columns the answer is fetched with.
   void record_layout(std::span<const Column> columns);
-  /// Records one fetched row: its result and the bytes of `used` bytes of the bound buffer.
-  void record_row(SQLRETURN result, std::span<const BoundColumn> columns, const char* buffer,
-                  std::size_t used);
+  /// Records one fetched row: its result and what its columns hold in the bound buffer.
+  void record_row(SQLRETURN result, std::span<const BoundColumn> columns, const char* buffer);
   /// Ends recording: a complete answer (every row up to "no data") is kept, anything else is not.
   void end_recording(bool complete);
   /// Ends the question without an answer to keep (a failed send).
@@ -66,8 +59,11 @@ class AnswerSource {
   void remember();
 
   Session& session_;
+  bool per_badge_;
   AnswerMemory::Shared replay_;
-  std::size_t replay_row_ = 0;
+  std::uint32_t replay_row_ = 0;
+  std::size_t replay_at_ = 0;  // where the next replayed row starts in the answer's rows
+  std::string key_;
   std::string text_;
   bool recording_ = false;
   bool claimed_ = false;  // this source asks the text for the shared memory

@@ -10,7 +10,7 @@
 namespace varnoklis {
 
 Statement::Statement(Session& session, Purpose purpose)
-    : session_(session), purpose_(purpose), source_(session) {
+    : session_(session), purpose_(purpose), source_(session, purpose.per_badge) {
   if (remembers()) {
     deferred_ = true;
     return;
@@ -155,7 +155,6 @@ bool Statement::bind(std::initializer_list<Column> columns) {
     }
     offset += (size + 7) / 8 * 8;
   }
-  used_ = offset;
   return true;
 }
 
@@ -204,7 +203,7 @@ Outcome Statement::fetch_remembered() {
 
 void Statement::record(Outcome outcome) {
   if (outcome == Outcome::Ok) {
-    source_.record_row(last_fetch_, bound_columns(), buffer_.data(), used_);
+    source_.record_row(last_fetch_, bound_columns(), buffer_.data());
   } else {
     source_.end_recording(outcome == Outcome::NoData);
   }

@@ -91,7 +91,11 @@ class Statement {
     return bound_[static_cast<std::size_t>(column - 1)];
   }
   std::span<BoundColumn> bound_columns() { return {bound_.data(), columns_}; }
-  bool remembers() const { return purpose_.repeated_question && session_.remembering(); }
+  // A single run does not remember what it asks once per badge; a batch does.
+  bool remembers() const {
+    return purpose_.repeated_question && session_.remembering() &&
+           (!purpose_.per_badge || session_.run_memory() != nullptr);
+  }
   bool allocate();
   void apply_cursor_attributes();
   bool apply_query_timeout(Diagnostics& diag);
@@ -109,7 +113,6 @@ class Statement {
   StatementHandle handle_;
   std::array<BoundColumn, kMaxColumns> bound_{};
   std::size_t columns_ = 0;
-  std::size_t used_ = 0;
   SQLRETURN last_fetch_ = SQL_ERROR;
   bool deferred_ = false;
   bool cursor_attributes_ = false;

@@ -235,28 +235,41 @@ int run_stage(Session& session, BadgeRow& row, const Stage& stage, std::string_v
 
 const Stage kByGroup{
     kClassByGroupSql, {"Klasse der Ausweisgruppe lesen", true}, 1, 5, &BadgeRow::badge_group, true};
-const Stage kByCostCentre{kClassByCostCentreSql,
-                          {"Klasse der Kostenstelle lesen", true},
-                          2,
-                          30,
-                          &BadgeRow::cost_centre,
-                          true};
-const Stage kByCostCentreTable{kClassByCostCentreTableSql,
-                               {"Klasse aus Kostenstellentabelle lesen", true},
-                               3,
-                               0,
-                               nullptr,
-                               true};
-const Stage kByDepartment{kClassByDepartmentSql,
-                          {"Klasse der Abteilung lesen", true},
-                          2,
-                          15,
-                          &BadgeRow::department,
-                          true};
+const Stage kByCostCentre{
+    kClassByCostCentreSql,
+    {.what = "Klasse der Kostenstelle lesen", .repeated_question = true, .per_badge = true},
+    2,
+    30,
+    &BadgeRow::cost_centre,
+    true};
+const Stage kByCostCentreTable{
+    kClassByCostCentreTableSql,
+    {.what = "Klasse aus Kostenstellentabelle lesen", .repeated_question = true, .per_badge = true},
+    3,
+    0,
+    nullptr,
+    true};
+const Stage kByDepartment{
+    kClassByDepartmentSql,
+    {.what = "Klasse der Abteilung lesen", .repeated_question = true, .per_badge = true},
+    2,
+    15,
+    &BadgeRow::department,
+    true};
 const Stage kByDepartmentList{
-    kClassByDepartmentListSql, {"Klasse aus Abteilungsliste lesen", true}, 3, 0, nullptr, true};
+    kClassByDepartmentListSql,
+    {.what = "Klasse aus Abteilungsliste lesen", .repeated_question = true, .per_badge = true},
+    3,
+    0,
+    nullptr,
+    true};
 const Stage kByPersonEntries{
-    kClassByPersonEntriesSql, {"Klasse der Person lesen", true}, 2, 0, nullptr, false};
+    kClassByPersonEntriesSql,
+    {.what = "Klasse der Person lesen", .repeated_question = true, .per_badge = true},
+    2,
+    0,
+    nullptr,
+    false};
 
 }  // namespace
 

@@ -26,7 +26,8 @@ const SqlText kDayBalancesSql = {
 
 namespace {
 
-const Purpose kDayBalances{"Tagessalden lesen", true};
+const Purpose kDayBalances{
+    .what = "Tagessalden lesen", .repeated_question = true, .per_badge = true};
 
 }  // namespace
 

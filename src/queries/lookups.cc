@@ -34,8 +34,8 @@ const SqlText kPersonSql = {
 namespace {
 
 const Purpose kTerminalProfile{"Terminalprofil lesen", true};
-const Purpose kLocationText{"Standort lesen", true};
-const Purpose kPerson{"Person lesen", true};
+const Purpose kLocationText{.what = "Standort lesen", .repeated_question = true, .per_badge = true};
+const Purpose kPerson{.what = "Person lesen", .repeated_question = true, .per_badge = true};
 constexpr std::size_t kTextWidth = 10;
 constexpr std::size_t kLocationTextLength = 3;
 

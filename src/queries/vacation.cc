@@ -24,8 +24,10 @@ const SqlText kVacationEntitlementSql = {
 
 namespace {
 
-const Purpose kVacationAccount{"Urlaubskonto lesen", true};
-const Purpose kVacationEntitlement{"Urlaubsanspruch lesen", true};
+const Purpose kVacationAccount{
+    .what = "Urlaubskonto lesen", .repeated_question = true, .per_badge = true};
+const Purpose kVacationEntitlement{
+    .what = "Urlaubsanspruch lesen", .repeated_question = true, .per_badge = true};
 constexpr int kNoRow = 100;
 
 // The fetch part of the result: 0 for a row, else the fetch's own result.

@@ -185,6 +185,8 @@ struct StatementReport {
                    static_cast<unsigned long long>(session.counts().remembered),
                    static_cast<unsigned long long>(session.counts().fetches),
                    static_cast<unsigned long long>(session.counts().commits));
+      std::fprintf(stderr, "memory: %zu answers, %zu bytes\n", state.session.memory().answers(),
+                   state.session.memory().bytes());
     }
   }
 };
