@@ -1,5 +1,6 @@
 #include "queries/class_resolution.h"
 
+#include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -203,30 +204,22 @@ struct Stage {
   bool pad_class;                    // "%-3s"; otherwise the class goes in bare
 };
 
-std::string stage_text(const Stage& stage, const Session& session, std::string_view key) {
-  const std::string& schema = session.schema();
-  switch (stage.client_tables) {
-    case 1:
-      return fill(stage.sql, session.dialect(), {schema, key});
-    case 2:
-      return fill(stage.sql, session.dialect(), {schema, schema, key});
-    default:
-      return fill(stage.sql, session.dialect(), {schema, schema, schema, key});
-  }
-}
-
 int run_stage(Session& session, BadgeRow& row, const Stage& stage, std::string_view key) {
   Statement statement(session, stage.purpose);
-  std::string text = stage_text(stage, session, key);
-  int rc =
-      stage.lead_width == 0
-          ? statement.query_one(
-                text, {text_column(kDateWidth), text_column(kDateWidth), text_column(kClassWidth)},
-                ExecError::MinusOne)
-          : statement.query_one(text,
-                                {text_column(stage.lead_width), text_column(kDateWidth),
-                                 text_column(kDateWidth), text_column(kClassWidth)},
-                                ExecError::MinusOne);
+  // The schema qualifies each client table the statement names; the key comes last.
+  const std::string& schema = session.schema();
+  std::array<std::string_view, 4> filled{schema, schema, schema, schema};
+  filled[static_cast<std::size_t>(stage.client_tables)] = key;
+  Values values(filled.data(), static_cast<std::size_t>(stage.client_tables) + 1);
+  int rc = stage.lead_width == 0
+               ? statement.query_one(
+                     stage.sql, values,
+                     {text_column(kDateWidth), text_column(kDateWidth), text_column(kClassWidth)},
+                     ExecError::MinusOne)
+               : statement.query_one(stage.sql, values,
+                                     {text_column(stage.lead_width), text_column(kDateWidth),
+                                      text_column(kDateWidth), text_column(kClassWidth)},
+                                     ExecError::MinusOne);
   if (rc != 0) return rc;
   int first = stage.lead_width == 0 ? 1 : 2;
   if (stage.lead_slot != nullptr) (row.*stage.lead_slot).assign(statement.trimmed(1));
@@ -242,28 +235,41 @@ int run_stage(Session& session, BadgeRow& row, const Stage& stage, std::string_v
 
 const Stage kByGroup{
     kClassByGroupSql, {"Klasse der Ausweisgruppe lesen", true}, 1, 5, &BadgeRow::badge_group, true};
-const Stage kByCostCentre{kClassByCostCentreSql,
-                          {"Klasse der Kostenstelle lesen", true},
-                          2,
-                          30,
-                          &BadgeRow::cost_centre,
-                          true};
-const Stage kByCostCentreTable{kClassByCostCentreTableSql,
-                               {"Klasse aus Kostenstellentabelle lesen", true},
-                               3,
-                               0,
-                               nullptr,
-                               true};
-const Stage kByDepartment{kClassByDepartmentSql,
-                          {"Klasse der Abteilung lesen", true},
-                          2,
-                          15,
-                          &BadgeRow::department,
-                          true};
+const Stage kByCostCentre{
+    kClassByCostCentreSql,
+    {.what = "Klasse der Kostenstelle lesen", .repeated_question = true, .per_badge = true},
+    2,
+    30,
+    &BadgeRow::cost_centre,
+    true};
+const Stage kByCostCentreTable{
+    kClassByCostCentreTableSql,
+    {.what = "Klasse aus Kostenstellentabelle lesen", .repeated_question = true, .per_badge = true},
+    3,
+    0,
+    nullptr,
+    true};
+const Stage kByDepartment{
+    kClassByDepartmentSql,
+    {.what = "Klasse der Abteilung lesen", .repeated_question = true, .per_badge = true},
+    2,
+    15,
+    &BadgeRow::department,
+    true};
 const Stage kByDepartmentList{
-    kClassByDepartmentListSql, {"Klasse aus Abteilungsliste lesen", true}, 3, 0, nullptr, true};
+    kClassByDepartmentListSql,
+    {.what = "Klasse aus Abteilungsliste lesen", .repeated_question = true, .per_badge = true},
+    3,
+    0,
+    nullptr,
+    true};
 const Stage kByPersonEntries{
-    kClassByPersonEntriesSql, {"Klasse der Person lesen", true}, 2, 0, nullptr, false};
+    kClassByPersonEntriesSql,
+    {.what = "Klasse der Person lesen", .repeated_question = true, .per_badge = true},
+    2,
+    0,
+    nullptr,
+    false};
 
 }  // namespace
 

@@ -73,7 +73,7 @@ TEST(Session, StatementsRunWhileACursorIsOpenAndClientFilesAreAttachedNeverCreat
   EXPECT_EQ(gone.query_one("SELECT COUNT(*) FROM MANDANT1.Kvx300Pnr", {long_column()},
                            ExecError::MinusOne),
             -1);
-  EXPECT_GT(session.statements_sent(), 8u);
+  EXPECT_GT(session.counts().statements, 8u);
 }
 
 TEST(Session, ConnectFailureFillsDiagnosticsAndFetchWithoutCursorFails) {
