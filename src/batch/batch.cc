@@ -166,7 +166,7 @@ int run_jobs_of(const Options& options, BatchRecord& batch, const std::vector<Jo
     std::vector<std::unique_ptr<Session>> sessions;
     for (int i = 0; i < options.workers; ++i) {
       Session& session = *sessions.emplace_back(std::make_unique<Session>());
-      session.set_fault_hook(fault_hook);
+      session.seam().set_fault_hook(fault_hook);
       session.share_memory(memory);
     }
     SchedulerHooks hooks;

@@ -173,7 +173,7 @@ void NightCheck::connect() {
   DatabaseTimeouts timeouts;
   read_database_timeouts(timeouts);
   session.set_timeouts(timeouts);
-  session.set_commit_group(kLargestCommitGroup);
+  session.group().size = kLargestCommitGroup;
   if (session.connect(values_[2], values_[0], values_[1]) != 0) {
     problem("varnoklis-batch: ", "Datenbank " + values_[2] + ": " +
                                      describe_connect_failure(session.diagnostics(), values_[1]));

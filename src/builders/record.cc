@@ -53,11 +53,11 @@ void stage_or_report(Session& session, std::string_view path, std::string_view r
     sink->keep(record);
     return;
   }
-  if (session.commit_group() > 1) {
+  if (session.group().in_bursts()) {
     StagingGroup& group = session.group();
     group.path.assign(path);
     group.records.push_back({std::string(record), session.badge()});
-    if (group.records.size() >= session.commit_group()) send_staged(session, counts);
+    if (group.records.size() >= session.group().size) send_staged(session, counts);
     return;
   }
   int result = stage_record(session, path, record);

@@ -19,6 +19,9 @@ struct Purpose {
   /// An insert, which a timed-out attempt may already have done: a timeout is not tried again.
   bool inserts = false;
   bool staging = false;  ///< sent on the staging connection (the clear, inserts, read-back)
+  /// A repeated question asked once per badge (its values name the badge or its person): only a
+  /// batch, whose jobs share the answers, remembers it.
+  bool per_badge = false;
 };
 
 /// Attempts in all for a statement that fails transiently.

@@ -22,14 +22,12 @@ const Purpose kAllSchemas{"Mandanten lesen"};
 }  // namespace
 
 int SchemaList::open_linked(Session& session, std::string_view terminal) {
-  return cursor_.open(session, kLinkedSchemas,
-                      fill(kLinkedSchemasSql, session.dialect(), {terminal}),
+  return cursor_.open(session, kLinkedSchemas, kLinkedSchemasSql, {terminal},
                       {text_column(kSchemaCapacity)});
 }
 
 int SchemaList::open_all(Session& session) {
-  return cursor_.open(session, kAllSchemas, fill(kAllSchemasSql, session.dialect(), {}),
-                      {text_column(kSchemaCapacity)});
+  return cursor_.open(session, kAllSchemas, kAllSchemasSql, {}, {text_column(kSchemaCapacity)});
 }
 
 int SchemaList::fetch(std::string& name) {

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 #include <system_error>
-#include <thread>
 
 #include "base/output.h"
+#include "db/result_code.h"
 #include "db/statement.h"
 
 namespace varnoklis {
@@ -88,13 +88,12 @@ bool connection_failed(const Diagnostics& diag) {
 bool Session::connected_as(const std::string& data_source, const std::string& user,
                            const std::string& password) const {
   return !broken_ && reading_.handle && !connected_with_.empty() &&
-         connected_with_ == credentials_key(data_source, user, password, commit_group_);
+         connected_with_ == credentials_key(data_source, user, password, group_.size);
 }
 
 void Session::begin_run() {
-  group_ = StagingGroup{};
-  commits_ = rollbacks_ = unsent_ = flushes_ = statements_sent_ = fetches_ = failures_ =
-      remembered_ = 0;
+  group_ = StagingGroup{.size = group_.size, .path = {}, .records = {}};
+  counts_ = SessionCounts{};
   diagnostics_ = Diagnostics{};
   schema_.clear();
   badge_.clear();
@@ -102,7 +101,7 @@ void Session::begin_run() {
 }
 
 void Session::end_run() {
-  group_ = StagingGroup{};
+  group_ = StagingGroup{.size = group_.size, .path = {}, .records = {}};
   if (!reading_.handle) return;
   if (staging_.handle) {
     SQLEndTran(SQL_HANDLE_DBC, staging_.handle.get(), SQL_ROLLBACK);
@@ -138,8 +137,8 @@ int Session::connect(const std::string& data_source, const std::string& user,
   SQLSetEnvAttr(environment_.get(), SQL_ATTR_ODBC_VERSION,
                 reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), SQL_IS_INTEGER);
   if (open_link(reading_, false, data_source, user, password) != 0) return -1;
-  if (commit_group_ > 1 && open_link(staging_, true, data_source, user, password) != 0) return -1;
-  connected_with_ = credentials_key(data_source, user, password, commit_group_);
+  if (group_.in_bursts() && open_link(staging_, true, data_source, user, password) != 0) return -1;
+  connected_with_ = credentials_key(data_source, user, password, group_.size);
   return 0;
 }
 
@@ -163,11 +162,7 @@ int Session::open_link(Link& link, bool staging, const std::string& data_source,
   dialect_ = std::strstr(dbms, "SQLite") != nullptr ? Dialect::Sqlite : Dialect::SqlServer;
   SQLUSMALLINT behavior = SQL_CB_PRESERVE;
   SQLGetInfo(link.handle.get(), SQL_CURSOR_COMMIT_BEHAVIOR, &behavior, sizeof behavior, nullptr);
-  Diagnostics answer;
-  if (fault_hook_ && fault_hook_(FaultPoint::CursorCommitBehavior, staging ? 2 : 1, answer)) {
-    behavior = static_cast<SQLUSMALLINT>(answer.native);
-  }
-  link.closes_cursors = behavior != SQL_CB_PRESERVE;
+  link.closes_cursors = seam_.cursor_commit_behavior(staging ? 2 : 1, behavior) != SQL_CB_PRESERVE;
   return dialect_ == Dialect::Sqlite ? attach_store(staging) : 0;
 }
 
@@ -202,12 +197,9 @@ bool Session::end_burst(SQLSMALLINT completion) {
 }
 
 bool Session::end_transaction(SQLSMALLINT completion) {
-  bool commit = completion == SQL_COMMIT;
-  std::uint64_t ordinal = commit ? ++commits_ : ++rollbacks_;
-  if (fault_hook_ &&
-      fault_hook_(commit ? FaultPoint::Commit : FaultPoint::Rollback, ordinal, diagnostics_)) {
-    return false;
-  }
+  bool failed = completion == SQL_COMMIT ? seam_.commit_fails(++counts_.commits, diagnostics_)
+                                         : seam_.rollback_fails(++counts_.rollbacks, diagnostics_);
+  if (failed) return false;
   SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, connection(true), completion);
   ++staging_.ends;
   return check(rc, SQL_HANDLE_DBC, connection(true), &diagnostics_) == Outcome::Ok;
@@ -224,39 +216,25 @@ bool Session::end_transaction_already_undone() {
 }
 
 void Session::count_flush() {
-  Diagnostics ignored;
-  if (fault_hook_) fault_hook_(FaultPoint::Flushed, ++flushes_, ignored);
+  seam_.flushed(++counts_.flushes);
 }
 
 bool Session::count_statement(Diagnostics& diag, std::string_view text) {
-  ++statements_sent_;
-  if (!fault_hook_) return false;
-  Diagnostics injected;
-  injected.message = std::string(text);
-  if (!fault_hook_(FaultPoint::Execute, statements_sent_, injected)) return false;
-  diag = std::move(injected);
-  return true;
+  return seam_.execution_fails(++counts_.statements, text, diag);
 }
 
 bool Session::count_fetch(Diagnostics& diag) {
-  ++fetches_;
-  return fault_hook_ && fault_hook_(FaultPoint::Fetch, fetches_, diag);
+  return seam_.fetch_fails(++counts_.fetches, diag);
 }
 
 void Session::report_failure(std::string_view what, const Diagnostics& diag) {
-  ++failures_;
+  ++counts_.failures;
   if (connection_failed(diag)) broken_ = true;
   print("%s", failure_line(what, from_database(badge_), diag).c_str());
 }
 
 void Session::report_retry(std::string_view what, const Diagnostics& diag, int next_attempt) {
   print("%s", retry_line(what, from_database(badge_), diag, next_attempt).c_str());
-}
-
-void Session::pause_before(int next_attempt) {
-  Diagnostics ignored;
-  if (fault_hook_ && fault_hook_(FaultPoint::RetryPause, next_attempt, ignored)) return;
-  std::this_thread::sleep_for(retry_pause(next_attempt));
 }
 
 int Session::run(Purpose purpose, const std::string& text) {
@@ -298,16 +276,18 @@ int Session::switch_schema(std::string_view name) {
   schema_ = std::string(name);
   if (dialect_ != Dialect::Sqlite) return 0;
   if (!attached_client_.empty()) {
-    if (run(kClientFile, "DETACH DATABASE " + quoted_identifier(attached_client_)) != 0) return -2;
+    if (run(kClientFile, "DETACH DATABASE " + quoted_identifier(attached_client_)) != 0) {
+      return kSchemaNotAttached;
+    }
     attached_client_.clear();
   }
-  if (!usable_as_file_name(schema_)) return -1;
+  if (!usable_as_file_name(schema_)) return kSchemaFileMissing;
   std::filesystem::path file = store_folder_ / (schema_ + ".db");
   std::error_code error;
-  if (!std::filesystem::is_regular_file(file, error)) return -1;
+  if (!std::filesystem::is_regular_file(file, error)) return kSchemaFileMissing;
   if (run(kClientFile, "ATTACH DATABASE " + quoted_literal(file.string()) + " AS " +
                            quoted_identifier(schema_)) != 0) {
-    return -2;
+    return kSchemaNotAttached;
   }
   attached_client_ = schema_;
   return 0;

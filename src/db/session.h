@@ -9,7 +9,10 @@
 #include "db/answer_memory.h"
 #include "db/failure.h"
 #include "db/odbc.h"
+#include "db/session_counts.h"
 #include "db/sql_text.h"
+#include "db/staging_group.h"
+#include "db/test_seam.h"
 #include "db/timeouts.h"
 #include "db/trace.h"
 
@@ -17,21 +20,6 @@ namespace varnoklis {
 
 /// Capacity of the current client schema name.
 inline constexpr std::size_t kSchemaCapacity = 20;
-
-/// Largest number of staged records collected for one burst.
-inline constexpr std::size_t kLargestCommitGroup = 1000;
-
-/// A record built but not yet sent, with the badge it was built for.
-struct PendingRecord {
-  std::string text;
-  std::string badge;
-};
-
-/// The staged records of one download-file path collected for the next burst.
-struct StagingGroup {
-  std::string path;
-  std::vector<PendingRecord> records;
-};
 
 /// The database session of a run: the reading connection, and with groups the staging
 /// connection, the dialect, current client schema, diagnostics. Both connections stay open as
@@ -46,7 +34,7 @@ class Session {
   /// and no statement found a connection broken since.
   bool connected_as(const std::string& data_source, const std::string& user,
                     const std::string& password) const;
-  /// Starts a run on this session: counters, failures, badge, client schema and collected
+  /// Starts a run on this session: counts, badge, client schema, the run's memory and collected
   /// records begin as in a fresh session; the connections stay.
   void begin_run();
   /// Ends a run so that the next one finds the connections as after a connect: any open
@@ -65,12 +53,7 @@ class Session {
   /// ignores it, its waits for a lock end after the data source's own `Timeout`.
   int query_timeout() const { return dialect_ == Dialect::SqlServer ? timeouts_.query : -1; }
 
-  /// Records per burst (1 to 1000); 1, the default, sends each record at once under automatic
-  /// commit on the one connection. Set before connecting.
-  void set_commit_group(std::size_t records) { commit_group_ = records; }
-  /// Records per burst.
-  std::size_t commit_group() const { return commit_group_; }
-  /// The records collected for the next burst.
+  /// The records collected for the next burst, and its size (set before connecting).
   StagingGroup& group() { return group_; }
   /// Starts a burst on the staging connection: automatic commit off. false when refused
   /// (diagnostics filled).
@@ -82,13 +65,9 @@ class Session {
   /// Whether a failed rollback broke the staging connection: nothing more may be sent on it.
   bool staging_broken() const { return staging_broken_; }
   /// Counts records built after the staging connection broke, never sent.
-  void count_unsent(std::size_t records) { unsent_ += records; }
-  /// Number of records of this run built after the staging connection broke.
-  std::uint64_t unsent() const { return unsent_; }
-  /// Tells the test seam that a commit took effect.
+  void count_unsent(std::size_t records) { counts_.unsent += records; }
+  /// Counts a commit that took effect and tells the test seam.
   void count_flush();
-  /// Number of commits of bursts tried so far (every attempt counts).
-  std::uint64_t commits() const { return commits_; }
   /// Number of transactions ended on the reading (`staging` false) or the staging connection.
   std::uint64_t transaction_ends(bool staging) const { return link(staging).ends; }
   /// Whether the driver closes that connection's cursors when a transaction ends there.
@@ -109,8 +88,8 @@ class Session {
   /// the reading one without groups; SQL_NULL_HANDLE before connecting.
   SQLHANDLE connection(bool staging = false) const { return link(staging).handle.get(); }
 
-  /// Number of statements executed so far (every attempt counts).
-  std::uint64_t statements_sent() const { return statements_sent_; }
+  /// What the session counted in the present run.
+  const SessionCounts& counts() const { return counts_; }
   /// Counts one executed statement, `text`; true when the fault hook makes it fail (diag then
   /// filled). The hook finds the text in its diagnostics' message.
   bool count_statement(Diagnostics& diag, std::string_view text);
@@ -129,17 +108,12 @@ class Session {
   int claims() const { return claims_; }
   /// Counts a claim on an answer taken (+1) or ended (-1).
   void count_claim(int change) { claims_ += change; }
-  /// Number of statements answered from memory instead of being sent.
-  std::uint64_t remembered() const { return remembered_; }
   /// Counts one statement answered from memory.
-  void count_remembered() { ++remembered_; }
-
-  /// Number of fetches so far.
-  std::uint64_t fetches() const { return fetches_; }
+  void count_remembered() { ++counts_.remembered; }
   /// Counts one fetch; true when the fault hook makes it fail (diag then filled).
   bool count_fetch(Diagnostics& diag);
-  /// Installs the test seam that makes chosen executions or fetches fail.
-  void set_fault_hook(FaultHook hook) { fault_hook_ = std::move(hook); }
+  /// The test seam.
+  TestSeam& seam() { return seam_; }
 
   /// Names the badge whose statements run now, for failure reports.
   void set_badge(std::string_view badge) { badge_.assign(badge); }
@@ -159,10 +133,6 @@ class Session {
   void report_failure(std::string_view what, const Diagnostics& diag);
   /// Reports that a transiently failed statement is tried again as attempt `next_attempt`.
   void report_retry(std::string_view what, const Diagnostics& diag, int next_attempt);
-  /// Waits `retry_pause(next_attempt)`, unless the test seam leaves the pause out.
-  void pause_before(int next_attempt);
-  /// Number of statements that failed for good in this run.
-  std::uint64_t failures() const { return failures_; }
 
  private:
   struct Link {
@@ -190,23 +160,15 @@ class Session {
   EnvHandle environment_;
   Link reading_;
   Link staging_;
-  std::size_t commit_group_ = 1;
   DatabaseTimeouts timeouts_;
   StagingGroup group_;
-  std::uint64_t commits_ = 0;
-  std::uint64_t rollbacks_ = 0;
-  std::uint64_t unsent_ = 0;
   bool staging_broken_ = false;
-  std::uint64_t flushes_ = 0;
   Dialect dialect_ = Dialect::SqlServer;
   std::string schema_;
   std::string attached_client_;
   std::filesystem::path store_folder_;
   Diagnostics diagnostics_;
-  std::uint64_t statements_sent_ = 0;
-  std::uint64_t fetches_ = 0;
-  std::uint64_t failures_ = 0;
-  std::uint64_t remembered_ = 0;
+  SessionCounts counts_;
   bool remembering_ = true;
   AnswerMemory own_memory_;
   AnswerMemory* memory_ = &own_memory_;
@@ -214,7 +176,7 @@ class Session {
   std::string connected_with_;  // data source, user and password of the open connections
   bool broken_ = false;
   std::string badge_;
-  FaultHook fault_hook_;
+  TestSeam seam_;
   Trace* trace_ = nullptr;
   RecordSink* sink_ = nullptr;
 };

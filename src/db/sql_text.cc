@@ -25,7 +25,7 @@ std::size_t placeholder_at(std::string_view pattern, std::size_t pos) {
 
 }  // namespace
 
-std::string fill(std::string_view pattern, std::initializer_list<std::string_view> values) {
+std::string fill(std::string_view pattern, Values values) {
   std::string out;
   out.reserve(pattern.size() + 128);
   auto value = values.begin();
@@ -41,6 +41,14 @@ std::string fill(std::string_view pattern, std::initializer_list<std::string_vie
   }
   out.append(pattern.substr(done));
   return out;
+}
+
+std::string fill(std::string_view pattern, std::initializer_list<std::string_view> values) {
+  return fill(pattern, Values(values.begin(), values.size()));
+}
+
+std::string fill(const SqlText& sql, Dialect dialect, Values values) {
+  return fill(pick(sql, dialect), values);
 }
 
 std::string fill(const SqlText& sql, Dialect dialect,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -19,9 +20,17 @@ struct SqlText {
 /// The text of `sql` for `dialect`.
 std::string_view pick(const SqlText& sql, Dialect dialect);
 
+/// The values filled into a statement text's placeholders, in order.
+using Values = std::span<const std::string_view>;
+
 /// Puts the values into the placeholders %s and %ld of `pattern`, in order, each value's single
 /// quotes doubled so that no value can change the statement.
+std::string fill(std::string_view pattern, Values values);
+/// `fill` with the values listed.
 std::string fill(std::string_view pattern, std::initializer_list<std::string_view> values);
+
+/// `fill` on the text of `sql` for `dialect`.
+std::string fill(const SqlText& sql, Dialect dialect, Values values);
 
 /// `fill` on the text of `sql` for `dialect`.
 std::string fill(const SqlText& sql, Dialect dialect,

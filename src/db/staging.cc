@@ -62,8 +62,8 @@ Attempt send_burst(Session& session, BurstFailure& failure) {
       failure = {.what = kStaging.what, .badge = record.badge, .record = i, .reported = true};
       return roll_back(session, failure, Attempt::InsertFailed);
     }
-    if (statement.try_once(fill(kStageRecordSql, session.dialect(), {group.path, record.text})) !=
-        Outcome::Error) {
+    if (statement.execute_once(fill(kStageRecordSql, session.dialect(),
+                                    {group.path, record.text})) != Outcome::Error) {
       continue;
     }
     failure = {
@@ -122,7 +122,7 @@ int send_group(Session& session, const FailedRecord& on_failed) {
     if (attempt != Attempt::Again || n == kStatementAttempts) break;
     session.set_badge(failure.badge);
     session.report_retry(failure.what, failure.diag, n + 1);
-    session.pause_before(n + 1);
+    session.seam().pause_before(n + 1);
   }
   int stored = 0;
   if (attempt == Attempt::Committed) {

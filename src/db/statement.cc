@@ -4,12 +4,14 @@
 #include <cstdio>
 #include <cstring>
 
+#include "db/result_code.h"
 #include "db/text.h"
 #include "db/timeouts.h"
 
 namespace varnoklis {
 
-Statement::Statement(Session& session, Purpose purpose) : session_(session), purpose_(purpose) {
+Statement::Statement(Session& session, Purpose purpose)
+    : session_(session), purpose_(purpose), source_(session, purpose.per_badge) {
   if (remembers()) {
     deferred_ = true;
     return;
@@ -18,26 +20,7 @@ Statement::Statement(Session& session, Purpose purpose) : session_(session), pur
 }
 
 Statement::~Statement() {
-  if (recording_) finish_recording();
-  if (claimed_) end_claim(false);
-}
-
-void Statement::end_claim(bool keep) {
-  claimed_ = false;
-  session_.count_claim(-1);
-  if (keep) {
-    remember();
-  } else {
-    session_.memory().release(text_);
-  }
-}
-
-// A full shared memory leaves the answer to the run, as a single run would keep it.
-void Statement::remember() {
-  AnswerMemory* run_memory = session_.run_memory();
-  if (!session_.memory().keep(std::move(text_), std::move(answer_)) && run_memory != nullptr) {
-    run_memory->keep(std::move(text_), std::move(answer_));
-  }
+  if (source_.recording()) finish_recording();
 }
 
 bool Statement::allocate() {
@@ -100,33 +83,21 @@ void Statement::report_row() const {
   session_.trace()->answer(this, std::move(row));
 }
 
-Outcome Statement::execute(const std::string& text) {
+Outcome Statement::execute(const SqlText& sql, Values values) {
   if (!remembers()) {
+    std::string text = fill(sql, session_.dialect(), values);
     report_question(text, false);
     return send(text);
   }
-  // The day is taken before the statement is sent: an answer read across midnight is kept
-  // under the earlier day and asked again on the new one.
-  // A statement already asking another text for the memory never waits for a third asker.
-  int day = answer_day(text);
-  text_ = text;
-  AnswerMemory* run_memory = session_.run_memory();
-  replay_ = run_memory != nullptr ? run_memory->find(text, day) : nullptr;
-  if (replay_ == nullptr) {
-    replay_ = session_.memory().find(text, day, session_.claims() == 0, claimed_);
+  bool remembered = source_.ask(sql, values);
+  report_question(source_.text(), remembered);
+  if (remembered) return Outcome::Ok;
+  Outcome outcome = deferred_ && !allocate() ? Outcome::Error : send(source_.text());
+  if (outcome == Outcome::Ok) {
+    source_.start_recording();
+  } else {
+    source_.abandon();
   }
-  if (claimed_) session_.count_claim(1);
-  report_question(text, replay_ != nullptr);
-  if (replay_ != nullptr) {
-    replay_row_ = 0;
-    session_.count_remembered();
-    return Outcome::Ok;
-  }
-  answer_ = Answer{};
-  answer_.day = day;
-  Outcome outcome = deferred_ && !allocate() ? Outcome::Error : send(text);
-  recording_ = outcome == Outcome::Ok;
-  if (!recording_ && claimed_) end_claim(false);
   return outcome;
 }
 
@@ -140,7 +111,7 @@ Outcome Statement::send(const std::string& text) {
       return outcome;
     }
     session_.report_retry(purpose_.what, diag, attempt + 1);
-    session_.pause_before(attempt + 1);
+    session_.seam().pause_before(attempt + 1);
     SQLFreeStmt(handle_.get(), SQL_CLOSE);
   }
 }
@@ -163,19 +134,18 @@ bool Statement::bind(std::initializer_list<Column> columns) {
   if (columns.size() > kMaxColumns) return false;
   // A remembered answer serves only the columns it was fetched with; any other binding asks
   // the database.
-  if (replay_ != nullptr &&
-      !std::equal(columns.begin(), columns.end(), replay_->layout.begin(), replay_->layout.end())) {
-    replay_ = nullptr;
-    broken_ = (deferred_ && !allocate()) || send(text_) == Outcome::Error;
+  std::span<const Column> layout(columns.begin(), columns.size());
+  if (source_.replaying() && !source_.serves(layout)) {
+    broken_ = (deferred_ && !allocate()) || send(source_.text()) == Outcome::Error;
   }
-  if (recording_) answer_.layout.assign(columns.begin(), columns.end());
+  if (source_.recording()) source_.record_layout(layout);
   std::size_t offset = 0;
   columns_ = 0;
   for (const Column& column : columns) {
     std::size_t size = column.kind == Column::Text ? column.width + 1 : 8;
     if (offset + size > buffer_.size()) return false;
-    bound_[columns_] = Bound{column, offset, SQL_NULL_DATA};
-    Bound& b = bound_[columns_];
+    bound_[columns_] = BoundColumn{column, offset, SQL_NULL_DATA};
+    BoundColumn& b = bound_[columns_];
     ++columns_;
     SQLSMALLINT type = column.kind == Column::Text   ? SQL_C_CHAR
                        : column.kind == Column::Long ? SQL_C_SLONG
@@ -186,7 +156,6 @@ bool Statement::bind(std::initializer_list<Column> columns) {
     }
     offset += (size + 7) / 8 * 8;
   }
-  used_ = offset;
   return true;
 }
 
@@ -198,7 +167,7 @@ Outcome Statement::fetch() {
 
 Outcome Statement::fetch_row() {
   for (std::size_t i = 0; i < columns_; ++i) bound_[i].indicator = SQL_NULL_DATA;
-  if (replay_ != nullptr) return fetch_remembered();
+  if (source_.replaying()) return fetch_remembered();
   if (broken_) {
     last_fetch_ = SQL_ERROR;
     return Outcome::Error;
@@ -219,7 +188,7 @@ Outcome Statement::fetch_row() {
   }
   Outcome outcome = check(last_fetch_, SQL_HANDLE_STMT, handle_.get(), nullptr);
   if (outcome == Outcome::Error) session_.report_failure(purpose_.what, diag);
-  if (recording_) record(outcome);
+  if (source_.recording()) record(outcome);
   return outcome;
 }
 
@@ -228,39 +197,17 @@ bool Statement::closed_by_commit() const {
          session_.transaction_ends(purpose_.staging) != ends_seen_;
 }
 
-Outcome Statement::try_once(const std::string& text) {
-  return execute_once(text);
-}
-
 Outcome Statement::fetch_remembered() {
-  const std::vector<RememberedRow>& rows = replay_->rows;
-  if (replay_row_ == rows.size()) {
-    last_fetch_ = SQL_NO_DATA;
-    return Outcome::NoData;
-  }
-  const RememberedRow& row = rows[replay_row_++];
-  std::memcpy(buffer_.data(), row.bytes.data(), row.bytes.size());
-  for (std::size_t i = 0; i < columns_; ++i) bound_[i].indicator = row.indicators[i];
-  last_fetch_ = row.result;
-  return Outcome::Ok;
+  last_fetch_ = source_.replay(bound_columns(), buffer_.data());
+  return last_fetch_ == SQL_NO_DATA ? Outcome::NoData : Outcome::Ok;
 }
 
-// Only a complete answer is remembered: every row up to "no data", none after a failure.
 void Statement::record(Outcome outcome) {
-  if (outcome != Outcome::Ok) {
-    recording_ = false;
-    if (claimed_) {
-      end_claim(outcome == Outcome::NoData);
-    } else if (outcome == Outcome::NoData) {
-      remember();
-    }
-    return;
+  if (outcome == Outcome::Ok) {
+    source_.record_row(last_fetch_, bound_columns(), buffer_.data());
+  } else {
+    source_.end_recording(outcome == Outcome::NoData);
   }
-  RememberedRow& row = answer_.rows.emplace_back();
-  row.result = last_fetch_;
-  row.bytes.assign(buffer_.data(), used_);
-  row.indicators.resize(columns_);
-  for (std::size_t i = 0; i < columns_; ++i) row.indicators[i] = bound_[i].indicator;
 }
 
 // A caller that stopped before the end (a single-row query, the first reader) leaves rows of
@@ -274,16 +221,15 @@ void Statement::finish_recording() {
       record(Outcome::Ok);
       continue;
     }
-    if (last_fetch_ == SQL_NO_DATA) record(Outcome::NoData);
-    recording_ = false;
+    source_.end_recording(last_fetch_ == SQL_NO_DATA);
     return;
   }
 }
 
-int Statement::query_one(const std::string& text, std::initializer_list<Column> columns,
+int Statement::query_one(const SqlText& sql, Values values, std::initializer_list<Column> columns,
                          ExecError on_error) {
   if (!allocated()) return -1;
-  if (execute(text) == Outcome::Error) {
+  if (execute(sql, values) == Outcome::Error) {
     return on_error == ExecError::NativeNumber ? error_code(session_.diagnostics()) : -1;
   }
   if (!bind(columns)) return -1;
@@ -291,7 +237,7 @@ int Statement::query_one(const std::string& text, std::initializer_list<Column> 
     case Outcome::Ok:
       return 0;
     case Outcome::NoData:
-      return 100;
+      return kNoData;
     case Outcome::Error:
       return -1;
   }
@@ -327,7 +273,7 @@ double Statement::real(int column) const {
   return value;
 }
 
-int Cursor::open(Session& session, Purpose purpose, const std::string& text,
+int Cursor::open(Session& session, Purpose purpose, const SqlText& sql, Values values,
                  std::initializer_list<Column> columns) {
   statement_.reset();
   statement_.emplace(session, purpose);
@@ -336,7 +282,7 @@ int Cursor::open(Session& session, Purpose purpose, const std::string& text,
     return -1;
   }
   statement_->set_cursor_attributes();
-  if (statement_->execute(text) == Outcome::Error) {
+  if (statement_->execute(sql, values) == Outcome::Error) {
     statement_.reset();
     return error_code(session.diagnostics());
   }

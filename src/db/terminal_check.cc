@@ -20,9 +20,8 @@ const Purpose kCheckingTerminal{"Terminal pruefen"};
 
 int terminal_known(Session& session, std::string_view terminal) {
   Statement statement(session, kCheckingTerminal);
-  int result = statement.query_one(
-      fill(kTerminalKnownSql, session.dialect(), {terminal, terminal, terminal}), {long_column()},
-      ExecError::MinusOne);
+  int result = statement.query_one(kTerminalKnownSql, {terminal, terminal, terminal},
+                                   {long_column()}, ExecError::MinusOne);
   if (result != 0) return -1;
   return statement.integer(1) != 0 ? 1 : 0;
 }

@@ -148,7 +148,7 @@ int explain(const Request& request, Explanation& explanation) {
                                   ? first_exclusion(std::move(rows), listed)
                                   : "unexplained";
   }
-  return session.failures() > 0 || visits.list_failed ? kReadFailed : kExplained;
+  return session.counts().failures > 0 || visits.list_failed ? kReadFailed : kExplained;
 }
 
 }  // namespace

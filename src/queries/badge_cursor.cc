@@ -65,7 +65,7 @@ void put_class(std::string& slot, std::string_view text) {
 
 int BadgeCursor::open(Session& session, std::string_view schema) {
   return cursor_.open(
-      session, kBadges, fill(kBadgeCursorSql, session.dialect(), {schema}),
+      session, kBadges, kBadgeCursorSql, {schema},
       {text_column(kBadgeWidth), text_column(kDateWidth), text_column(kDateWidth),
        text_column(kPersonWidth), text_column(kClassWidth), text_column(kGroupWidth),
        text_column(kSpareWidth), long_column(), text_column(kLocationWidth)});

@@ -1,5 +1,6 @@
 #include "queries/class_resolution.h"
 
+#include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -203,30 +204,22 @@ struct Stage {
   bool pad_class = true;                       // "%-3s"; otherwise the class goes in bare
 };
 
-std::string stage_text(const Stage& stage, const Session& session, std::string_view key) {
-  const std::string& schema = session.schema();
-  switch (stage.client_tables) {
-    case 1:
-      return fill(stage.sql, session.dialect(), {schema, key});
-    case 2:
-      return fill(stage.sql, session.dialect(), {schema, schema, key});
-    default:
-      return fill(stage.sql, session.dialect(), {schema, schema, schema, key});
-  }
-}
-
 int run_stage(Session& session, BadgeRow& row, const Stage& stage, std::string_view key) {
   Statement statement(session, stage.purpose);
-  std::string text = stage_text(stage, session, key);
-  int rc =
-      stage.lead_width == 0
-          ? statement.query_one(
-                text, {text_column(kDateWidth), text_column(kDateWidth), text_column(kClassWidth)},
-                ExecError::MinusOne)
-          : statement.query_one(text,
-                                {text_column(stage.lead_width), text_column(kDateWidth),
-                                 text_column(kDateWidth), text_column(kClassWidth)},
-                                ExecError::MinusOne);
+  // The schema qualifies each client table the statement names; the key comes last.
+  const std::string& schema = session.schema();
+  std::array<std::string_view, 4> filled{schema, schema, schema, schema};
+  filled[static_cast<std::size_t>(stage.client_tables)] = key;
+  Values values(filled.data(), static_cast<std::size_t>(stage.client_tables) + 1);
+  int rc = stage.lead_width == 0
+               ? statement.query_one(
+                     stage.sql, values,
+                     {text_column(kDateWidth), text_column(kDateWidth), text_column(kClassWidth)},
+                     ExecError::MinusOne)
+               : statement.query_one(stage.sql, values,
+                                     {text_column(stage.lead_width), text_column(kDateWidth),
+                                      text_column(kDateWidth), text_column(kClassWidth)},
+                                     ExecError::MinusOne);
   if (rc != 0) return rc;
   int first = stage.lead_width == 0 ? 1 : 2;
   if (stage.lead_slot != nullptr) (row.*stage.lead_slot).assign(statement.trimmed(1));
@@ -247,33 +240,36 @@ const Stage kByGroup{
     .lead_width = 5,
     .lead_slot = &BadgeRow::badge_group,
     .pad_class = true};
-const Stage kByCostCentre{
-    .sql = kClassByCostCentreSql,
-    .purpose = {.what = "Klasse der Kostenstelle lesen", .repeated_question = true},
-    .client_tables = 2,
-    .lead_width = 30,
-    .lead_slot = &BadgeRow::cost_centre,
-    .pad_class = true};
-const Stage kByCostCentreTable{
-    .sql = kClassByCostCentreTableSql,
-    .purpose = {.what = "Klasse aus Kostenstellentabelle lesen", .repeated_question = true},
-    .client_tables = 3,
-    .pad_class = true};
+const Stage kByCostCentre{.sql = kClassByCostCentreSql,
+                          .purpose = {.what = "Klasse der Kostenstelle lesen",
+                                      .repeated_question = true,
+                                      .per_badge = true},
+                          .client_tables = 2,
+                          .lead_width = 30,
+                          .lead_slot = &BadgeRow::cost_centre,
+                          .pad_class = true};
+const Stage kByCostCentreTable{.sql = kClassByCostCentreTableSql,
+                               .purpose = {.what = "Klasse aus Kostenstellentabelle lesen",
+                                           .repeated_question = true,
+                                           .per_badge = true},
+                               .client_tables = 3,
+                               .pad_class = true};
 const Stage kByDepartment{
     .sql = kClassByDepartmentSql,
-    .purpose = {.what = "Klasse der Abteilung lesen", .repeated_question = true},
+    .purpose = {.what = "Klasse der Abteilung lesen", .repeated_question = true, .per_badge = true},
     .client_tables = 2,
     .lead_width = 15,
     .lead_slot = &BadgeRow::department,
     .pad_class = true};
-const Stage kByDepartmentList{
-    .sql = kClassByDepartmentListSql,
-    .purpose = {.what = "Klasse aus Abteilungsliste lesen", .repeated_question = true},
-    .client_tables = 3,
-    .pad_class = true};
+const Stage kByDepartmentList{.sql = kClassByDepartmentListSql,
+                              .purpose = {.what = "Klasse aus Abteilungsliste lesen",
+                                          .repeated_question = true,
+                                          .per_badge = true},
+                              .client_tables = 3,
+                              .pad_class = true};
 const Stage kByPersonEntries{
     .sql = kClassByPersonEntriesSql,
-    .purpose = {.what = "Klasse der Person lesen", .repeated_question = true},
+    .purpose = {.what = "Klasse der Person lesen", .repeated_question = true, .per_badge = true},
     .client_tables = 2,
     .pad_class = false};
 

@@ -26,7 +26,8 @@ const SqlText kDayBalancesSql = {
 
 namespace {
 
-const Purpose kDayBalances{"Tagessalden lesen", true};
+const Purpose kDayBalances{
+    .what = "Tagessalden lesen", .repeated_question = true, .per_badge = true};
 
 }  // namespace
 
@@ -34,7 +35,7 @@ int read_day_balances(Session& session, BadgeRow& row) {
   Statement statement(session, kDayBalances);
   const std::string& schema = session.schema();
   int result = statement.query_one(
-      fill(kDayBalancesSql, session.dialect(), {schema, schema, row.person_number}),
+      kDayBalancesSql, {schema, schema, row.person_number},
       {long_column(), long_column(), long_column(), long_column(), long_column(), long_column(),
        long_column(), long_column(), long_column()},
       ExecError::MinusOne);

@@ -87,11 +87,11 @@ int DisplayTexts::open(Session& session, Source source, std::string_view key, co
   session_ = &session;
   source_ = source;
   key_.assign(key);
-  std::string text = source == Source::Terminal
-                         ? fill(sql, session.dialect(), {key_})
-                         : fill(sql, session.dialect(), {session.schema(), key_});
-  return cursor_.open(session, source == Source::Terminal ? kTerminalLines : kPersonLines, text,
-                      {long_column(), long_column(), text_column(kCaptionColumnWidth)});
+  const Purpose& purpose = source == Source::Terminal ? kTerminalLines : kPersonLines;
+  std::initializer_list<Column> columns = {long_column(), long_column(),
+                                           text_column(kCaptionColumnWidth)};
+  if (source == Source::Terminal) return cursor_.open(session, purpose, sql, {key_}, columns);
+  return cursor_.open(session, purpose, sql, {session.schema(), key_}, columns);
 }
 
 int DisplayTexts::fetch(DisplayText& entry) {
@@ -115,10 +115,10 @@ int DisplayTexts::read_code(DisplayText& entry) {
   if (!statement.allocated()) return -1;
   std::string line = std::to_string(entry.line);
   bool terminal = source_ == Source::Terminal;
-  std::string text =
-      terminal ? fill(kTerminalDisplayCodeSql, session_->dialect(), {key_, line})
-               : fill(kPersonDisplayCodeSql, session_->dialect(), {session_->schema(), key_, line});
-  if (statement.execute(text) == Outcome::Error) return error_code(session_->diagnostics());
+  Outcome executed =
+      terminal ? statement.execute(kTerminalDisplayCodeSql, {key_, line})
+               : statement.execute(kPersonDisplayCodeSql, {session_->schema(), key_, line});
+  if (executed == Outcome::Error) return error_code(session_->diagnostics());
   statement.bind({text_column(kCodeWidth)});
   Outcome outcome = statement.fetch();
   if (terminal) print("SQLFetch Saldenwerte! RC: %ld\n", fetch_code(statement));

@@ -34,8 +34,8 @@ const SqlText kPersonSql = {
 namespace {
 
 const Purpose kTerminalProfile{"Terminalprofil lesen", true};
-const Purpose kLocationText{"Standort lesen", true};
-const Purpose kPerson{"Person lesen", true};
+const Purpose kLocationText{.what = "Standort lesen", .repeated_question = true, .per_badge = true};
+const Purpose kPerson{.what = "Person lesen", .repeated_question = true, .per_badge = true};
 constexpr std::size_t kTextWidth = 10;
 constexpr std::size_t kLocationTextLength = 3;
 
@@ -44,7 +44,7 @@ constexpr std::size_t kLocationTextLength = 3;
 int read_terminal_profile(Session& session, std::string_view terminal, TerminalProfile& profile) {
   Statement statement(session, kTerminalProfile);
   int rc =
-      statement.query_one(fill(kTerminalProfileSql, session.dialect(), {terminal}),
+      statement.query_one(kTerminalProfileSql, {terminal},
                           {text_column(kTextWidth), text_column(kTextWidth)}, ExecError::MinusOne);
   if (rc != 0) return rc;
   profile.type.assign(statement.trimmed(1));
@@ -54,8 +54,8 @@ int read_terminal_profile(Session& session, std::string_view terminal, TerminalP
 
 int read_location_text(Session& session, BadgeRow& row) {
   Statement statement(session, kLocationText);
-  int rc = statement.query_one(fill(kLocationTextSql, session.dialect(), {row.badge_number}),
-                               {text_column(kTextWidth)}, ExecError::MinusOne);
+  int rc = statement.query_one(kLocationTextSql, {row.badge_number}, {text_column(kTextWidth)},
+                               ExecError::MinusOne);
   if (rc != 0) return rc;
   row.location_text.assign(statement.trimmed(1).substr(0, kLocationTextLength));
   return 0;
@@ -63,9 +63,8 @@ int read_location_text(Session& session, BadgeRow& row) {
 
 int read_person(Session& session, BadgeRow& row) {
   Statement statement(session, kPerson);
-  int rc = statement.query_one(
-      fill(kPersonSql, session.dialect(), {session.schema(), row.person_number}),
-      {long_column(), text_column(kTextWidth)}, ExecError::MinusOne);
+  int rc = statement.query_one(kPersonSql, {session.schema(), row.person_number},
+                               {long_column(), text_column(kTextWidth)}, ExecError::MinusOne);
   if (rc != 0) return rc;
   row.language = std::to_string(statement.integer(1));
   row.balance_set.assign(statement.trimmed(2));

@@ -25,8 +25,10 @@ const SqlText kVacationEntitlementSql = {
 
 namespace {
 
-const Purpose kVacationAccount{"Urlaubskonto lesen", true};
-const Purpose kVacationEntitlement{"Urlaubsanspruch lesen", true};
+const Purpose kVacationAccount{
+    .what = "Urlaubskonto lesen", .repeated_question = true, .per_badge = true};
+const Purpose kVacationEntitlement{
+    .what = "Urlaubsanspruch lesen", .repeated_question = true, .per_badge = true};
 
 // The fetch part of the result: 0 for a row, else the fetch's own result.
 int fetch_part(Statement& statement) {
@@ -50,8 +52,7 @@ int read_vacation(Session& session, BadgeRow& row) {
   {
     Statement account(session, kVacationAccount);
     if (!account.allocated()) return -1;
-    if (account.execute(fill(kVacationAccountSql, session.dialect(),
-                             {schema, row.person_number})) == Outcome::Error) {
+    if (account.execute(kVacationAccountSql, {schema, row.person_number}) == Outcome::Error) {
       return error_code(session.diagnostics());
     }
     account.bind({text_column(8), double_column(), double_column(), double_column()});
@@ -64,8 +65,8 @@ int read_vacation(Session& session, BadgeRow& row) {
   }
   Statement entitlement(session, kVacationEntitlement);
   if (!entitlement.allocated()) return -1;
-  if (entitlement.execute(fill(kVacationEntitlementSql, session.dialect(),
-                               {schema, schema, row.person_number})) == Outcome::Error) {
+  if (entitlement.execute(kVacationEntitlementSql, {schema, schema, row.person_number}) ==
+      Outcome::Error) {
     return -1;
   }
   entitlement.bind({double_column(), double_column()});

@@ -45,8 +45,7 @@ constexpr long kZoneSlots = 11;
 int count(Session& session, const SqlText& sql, Purpose purpose, std::string_view zone,
           std::string_view class_code, std::int32_t& result) {
   Statement statement(session, purpose);
-  int rc = statement.query_one(fill(sql, session.dialect(), {class_code, zone}), {long_column()},
-                               ExecError::MinusOne);
+  int rc = statement.query_one(sql, {class_code, zone}, {long_column()}, ExecError::MinusOne);
   if (rc == 0) result = statement.integer(1);
   return rc;
 }
@@ -62,7 +61,7 @@ void mark_zone_slot(BadgeRow& row, std::int32_t reader) {
 
 int ReaderCursor::open(Session& session, std::string_view terminal, long highest_reader) {
   std::string highest = std::to_string(highest_reader);
-  return cursor_.open(session, kReaders, fill(kReadersSql, session.dialect(), {terminal, highest}),
+  return cursor_.open(session, kReaders, kReadersSql, {terminal, highest},
                       {long_column(), text_column(kZoneWidth)});
 }
 

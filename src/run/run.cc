@@ -123,7 +123,7 @@ int write_file(RunState& state) {
   // Nothing more is sent on a staging connection that broke, the read-back included.
   if (state.session.staging_broken()) {
     print("Insert-Error Kvx999Tmp! %llu weitere Saetze nicht gestellt (Verbindung abgebrochen)\n",
-          static_cast<unsigned long long>(state.session.unsent()));
+          static_cast<unsigned long long>(state.session.counts().unsent));
     return kExitDatabase;
   }
   DownloadFormat format;
@@ -149,8 +149,9 @@ int write_file(RunState& state) {
       return kExitHeld;
     case WriteResult::Written:
       state.file_written = true;
-      return state.visits.records_missing || state.session.failures() > 0 ? kExitRecordsMissing
-                                                                          : kExitOk;
+      return state.visits.records_missing || state.session.counts().failures > 0
+                 ? kExitRecordsMissing
+                 : kExitOk;
     case WriteResult::ReadBackFailed:
     case WriteResult::CountDiffers:
       return kExitDatabase;
@@ -172,15 +173,17 @@ struct StatementReport {
     if (counts != nullptr) {
       *counts = state.counts;
       if (!state.file_written) counts->records = 0;
-      counts->statements = session.statements_sent();
-      counts->remembered = session.remembered();
+      counts->statements = session.counts().statements;
+      counts->remembered = session.counts().remembered;
     }
     if (std::getenv("VARNOKLIS_STATS") != nullptr) {
       std::fprintf(stderr, "statements: %llu\nremembered: %llu\nfetches: %llu\ncommits: %llu\n",
-                   static_cast<unsigned long long>(session.statements_sent()),
-                   static_cast<unsigned long long>(session.remembered()),
-                   static_cast<unsigned long long>(session.fetches()),
-                   static_cast<unsigned long long>(session.commits()));
+                   static_cast<unsigned long long>(session.counts().statements),
+                   static_cast<unsigned long long>(session.counts().remembered),
+                   static_cast<unsigned long long>(session.counts().fetches),
+                   static_cast<unsigned long long>(session.counts().commits));
+      std::fprintf(stderr, "memory: %zu answers, %zu bytes\n", state.session.memory().answers(),
+                   state.session.memory().bytes());
     }
   }
 };
@@ -189,7 +192,7 @@ struct StatementReport {
 
 int run_download(int argc, const char* const* argv, FaultHook fault_hook, RunCounts* counts) {
   Session session;
-  session.set_fault_hook(std::move(fault_hook));
+  session.seam().set_fault_hook(std::move(fault_hook));
   return run_job(argc, argv, session, counts);
 }
 
@@ -225,7 +228,7 @@ int run_job(int argc, const char* const* argv, Session& session, RunCounts* coun
   if (!read_commit_group(commit_group) || !read_removal_limit(max_removed, state.max_removed)) {
     return kExitUsage;
   }
-  state.session.set_commit_group(commit_group);
+  state.session.group().size = commit_group;
   state.builder = find_builder(state.parameters.keyword);
   // An interrupted write is mended before anything else can fail, also when the connect does.
   PathLock lock;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "db/result_code.h"
 #include "db/statement.h"
 #include "support/temp_store.h"
 
@@ -46,7 +47,7 @@ TEST(Failure, NoRowIsNoFailureButAFailedExecutionOrFetchIsCountedOnce) {
   store.connect(session);
   int failing = 0;
   FaultPoint failing_point = FaultPoint::Execute;
-  session.set_fault_hook([&](FaultPoint point, std::uint64_t, Diagnostics& diag) {
+  session.seam().set_fault_hook([&](FaultPoint point, std::uint64_t, Diagnostics& diag) {
     if (failing == 0 || point != failing_point) return false;
     --failing;
     diag = Diagnostics{"40001", "victim", 1205};
@@ -55,24 +56,24 @@ TEST(Failure, NoRowIsNoFailureButAFailedExecutionOrFetchIsCountedOnce) {
   const std::string none = "SELECT StoKtx FROM KvxCore.Kvx113Sto WHERE StoNum = 'none'";
   ::testing::internal::CaptureStdout();
   Statement empty(session, {"Standort lesen"});
-  EXPECT_EQ(empty.query_one(none, {text_column(3)}, ExecError::MinusOne), 100);
-  EXPECT_EQ(session.failures(), 0u);
+  EXPECT_EQ(empty.query_one(none, {text_column(3)}, ExecError::MinusOne), kNoData);
+  EXPECT_EQ(session.counts().failures, 0u);
 
   failing = 2;
   Statement retried(session, {"Standort lesen"});
-  EXPECT_EQ(retried.query_one(none, {text_column(3)}, ExecError::NativeNumber), 100);
-  EXPECT_EQ(session.failures(), 0u);
+  EXPECT_EQ(retried.query_one(none, {text_column(3)}, ExecError::NativeNumber), kNoData);
+  EXPECT_EQ(session.counts().failures, 0u);
 
   failing = 3;
   Statement failed(session, {"Standort lesen"});
   EXPECT_EQ(failed.query_one(none, {text_column(3)}, ExecError::NativeNumber), 1205);
-  EXPECT_EQ(session.failures(), 1u);
+  EXPECT_EQ(session.counts().failures, 1u);
 
   failing = 1;
   failing_point = FaultPoint::Fetch;
   Statement fetch_failed(session, {"Standort lesen"});
   EXPECT_EQ(fetch_failed.query_one(none, {text_column(3)}, ExecError::MinusOne), -1);
-  EXPECT_EQ(session.failures(), 2u);
+  EXPECT_EQ(session.counts().failures, 2u);
   const std::string line = "DB-Fehler Standort lesen! ErrNr: 1205 SQLSTATE: 40001";
   EXPECT_EQ(::testing::internal::GetCapturedStdout(),
             line + " - Versuch 2 von 3\n" + line + " - Versuch 3 von 3\n" + line +

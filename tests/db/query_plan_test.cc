@@ -231,9 +231,9 @@ class GeneratedStore : public QueryPlan {
   // Statements sent by `lookup`.
   template <typename Lookup>
   std::uint64_t cost(Lookup lookup) {
-    std::uint64_t before = session_.statements_sent();
+    std::uint64_t before = session_.counts().statements;
     lookup();
-    return session_.statements_sent() - before;
+    return session_.counts().statements - before;
   }
 };
 

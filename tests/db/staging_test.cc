@@ -73,9 +73,9 @@ TEST(Staging, ReadBackInPagesKeepsOrderAndEqualRecordsAcrossPageEnds) {
   }
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(records, expected);
-  std::uint64_t before = session.statements_sent();
+  std::uint64_t before = session.counts().statements;
   read_back_all(session, "p", &last);
-  EXPECT_EQ(session.statements_sent() - before, 3u);  // 1372 records: pages of 500, 500, 372
+  EXPECT_EQ(session.counts().statements - before, 3u);  // 1372 records: pages of 500, 500, 372
 }
 
 TEST(Staging, FetchWithoutOpenAndFailedInsertsReportFailure) {

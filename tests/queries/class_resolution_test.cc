@@ -36,14 +36,14 @@ class ClassResolutionTest : public ::testing::Test {
     row.person_number = person;
     row.valid_from = "20000101";
     row.valid_to = "20991231";
-    before_ = session_.statements_sent();
+    before_ = session_.counts().statements;
     bool resolved = resolve_class(session_, row);
     return std::string(resolved ? "yes" : "no") + "|" + row.badge_group + "|" + row.cost_centre +
            "|" + row.department + "|" + row.valid_from + "|" + row.valid_to + "|" + row.class_code +
            "|" + row.person_number;
   }
 
-  std::uint64_t statements() const { return session_.statements_sent() - before_; }
+  std::uint64_t statements() const { return session_.counts().statements - before_; }
 
   TempStore store_;
   Session session_;

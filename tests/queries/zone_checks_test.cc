@@ -28,9 +28,9 @@ class ZoneCheckTest : public ::testing::Test {
     return out;
   }
   int zone_check(BadgeRow& row, const char* terminal, long highest, bool mark) {
-    std::uint64_t before = session_.statements_sent();
+    std::uint64_t before = session_.counts().statements;
     int result = reader_zone_check(session_, row, terminal, highest, mark);
-    statements_ = session_.statements_sent() - before;
+    statements_ = session_.counts().statements - before;
     return result;
   }
   TempStore store_;
