@@ -44,7 +44,8 @@ foreach(page IN LISTS DOC_PAGES)
   list(APPEND DOC_FILES ${PACKAGED_DIR}/doc/${page}.gz)
 endforeach()
 list(APPEND COMPRESSED ${DOC_FILES})
-file(MAKE_DIRECTORY ${PACKAGED_DIR}/completions)
+# The completion completes the keywords of the layouts (cmake/layouts.cmake).
+configure_file(${PACKAGING_DIR}/completion/varnoklis.in ${PACKAGED_DIR}/completions/varnoklis @ONLY)
 add_custom_target(packaged_files ALL DEPENDS ${COMPRESSED})
 
 list(TRANSFORM MAN_PAGES REPLACE "(.+)" "${PACKAGED_DIR}/\\1.1.gz" OUTPUT_VARIABLE MAN_FILES)
@@ -58,7 +59,7 @@ install(FILES ${PACKAGING_DIR}/jobs.example DESTINATION ${CMAKE_INSTALL_DATADIR}
 
 # One completion file serves the five programs; bash-completion loads it by the program's name.
 set(COMPLETIONS ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
-install(FILES ${PACKAGING_DIR}/completion/varnoklis DESTINATION ${COMPLETIONS})
+install(FILES ${PACKAGED_DIR}/completions/varnoklis DESTINATION ${COMPLETIONS})
 foreach(program varnoklis-ini varnoklis-show varnoklis-batch varnoklis-explain)
   file(CREATE_LINK varnoklis ${PACKAGED_DIR}/completions/${program} SYMBOLIC)
   install(FILES ${PACKAGED_DIR}/completions/${program} DESTINATION ${COMPLETIONS})

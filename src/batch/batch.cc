@@ -119,22 +119,22 @@ bool write_start_metrics(const Options& options, std::time_t start) {
 // Writes the report and the metrics of a batch whose status, before they are written, is
 // `batch.status`, and returns the status they leave.
 int write_outputs(const Options& options, BatchRecord& batch, const std::vector<Job>& jobs,
-                  const std::vector<Outcome>& outcomes, double seconds) {
+                  const std::vector<JobResult>& outcomes, double seconds) {
   batch.end = std::time(nullptr);
   std::string error;
   if (!options.report.empty() &&
       !write_atomically(options.report, report_text(batch, jobs, outcomes), 0640, error)) {
     complain(error);
-    batch.status = worse_status(batch.status, 4);
+    batch.status = worse_status(batch.status, kExitFileNotWritten);
   }
   if (options.metrics.empty()) return batch.status;
-  double last = batch.status == 0 ? static_cast<double>(batch.end)
-                                  : previous_last_success(read_whole(options.metrics));
+  double last = batch.status == kExitOk ? static_cast<double>(batch.end)
+                                        : previous_last_success(read_whole(options.metrics));
   // The textfile collector reads the file under its own account.
   if (!write_atomically(options.metrics, metrics_text(batch, jobs, outcomes, seconds, last), 0644,
                         error)) {
     complain(error);
-    batch.status = worse_status(batch.status, 4);
+    batch.status = worse_status(batch.status, kExitFileNotWritten);
   }
   return batch.status;
 }
@@ -157,7 +157,7 @@ bool open_night(const Options& options, BatchRecord& batch, bool& output_failed)
 int run_jobs_of(const Options& options, BatchRecord& batch, const std::vector<Job>& jobs,
                 bool output_failed, FaultHook& fault_hook) {
   auto start = std::chrono::steady_clock::now();
-  std::vector<Outcome> outcomes(jobs.size());
+  std::vector<JobResult> outcomes(jobs.size());
   if (open_night(options, batch, output_failed)) {
     Progress progress(jobs);
     // Every worker keeps its connections for all of its jobs; all of them share one memory of
@@ -174,7 +174,7 @@ int run_jobs_of(const Options& options, BatchRecord& batch, const std::vector<Jo
       return run_job(job, batch.logs, *sessions[worker], options.max_removed);
     };
     hooks.started = [&](std::size_t job) { progress.started(job); };
-    hooks.ended = [&](std::size_t job, const Outcome& outcome) {
+    hooks.ended = [&](std::size_t job, const JobResult& outcome) {
       progress.clear();
       write_out(summary_line(jobs[job], outcome));
       progress.ended();
@@ -216,18 +216,19 @@ int run_alone(const Options& options, const std::string& state_folder, FaultHook
   std::filesystem::create_directories(options.logs, error);
   if (error) {
     complain("cannot create the log folder " + options.logs + ": " + error.message());
-    return 1;
+    return kExitUsage;
   }
   if (!lock.lock_logs(options.logs, state_folder, refused)) {
     complain(refused);
     return kExitRefused;
   }
   install_stop_handlers();
-  BatchRecord batch{std::time(nullptr), 0, 0, options.job_file, host_name(), kProjectVersion, {}};
+  BatchRecord batch{std::time(nullptr), 0, kExitOk, options.job_file, host_name(),
+                    kProjectVersion,    {}};
   bool output_failed = !write_start_metrics(options, batch.start);
   JobFile file = read_job_file(options.job_file);
   if (!job_file_ok(file)) {
-    batch.status = 1;
+    batch.status = kExitUsage;
     return write_outputs(options, batch, {}, {}, 0);
   }
   return run_jobs_of(options, batch, file.jobs, output_failed, fault_hook);
@@ -240,10 +241,10 @@ int check_only(const Options& options, const std::vector<Job>& jobs) {
     std::fprintf(stderr, "%s\n", finding.line.c_str());
     failed = failed || finding.problem;
   }
-  if (failed) return 1;
+  if (failed) return kExitUsage;
   write_out("Job file " + options.job_file + ": " + std::to_string(jobs.size()) +
             " jobs, no errors.\n");
-  return 0;
+  return kExitOk;
 }
 
 }  // namespace
@@ -253,20 +254,20 @@ int run_batch(int argc, const char* const* argv, FaultHook fault_hook) {
   std::string error;
   if (!parse_options(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
     std::fprintf(stderr, "varnoklis-batch: %s\nTry 'varnoklis-batch --help'.\n", error.c_str());
-    return 1;
+    return kExitUsage;
   }
   if (options.help || options.version) {
     write_out(options.help ? help_text()
                            : std::string("varnoklis-batch ") + kProjectVersion + "\n");
-    return 0;
+    return kExitOk;
   }
   // Every job reads the same settings; a wrong one is reported once, before any job runs.
   LockSettings settings;
   DatabaseTimeouts timeouts;
-  if (!read_lock_settings(settings) || !read_database_timeouts(timeouts)) return 1;
+  if (!read_lock_settings(settings) || !read_database_timeouts(timeouts)) return kExitUsage;
   if (options.check) {
     JobFile file = read_job_file(options.job_file);
-    if (!job_file_ok(file)) return 1;
+    if (!job_file_ok(file)) return kExitUsage;
     return check_only(options, file.jobs);
   }
   return run_alone(options, usable_state_folder(settings.state_dir), fault_hook);

@@ -11,12 +11,11 @@
 #include "builders/builder.h"
 #include "db/staging.h"
 #include "db/text.h"
+#include "run/setup.h"
 
 namespace varnoklis::batch {
 
 namespace {
-
-constexpr std::size_t kTerminalCapacity = 11;
 
 bool blank(char c) {
   return c == ' ' || c == '\t' || c == '\r';
@@ -36,13 +35,6 @@ std::vector<std::string> split_fields(const std::string& line) {
     at = end;
   }
   return fields;
-}
-
-// A text as the database compares it: without regard to letter case or trailing blanks.
-std::string folded_text(const std::string& text) {
-  std::string folded(right_trimmed(text));
-  upper_case(folded);
-  return folded;
 }
 
 bool is_mode(const std::string& field) {
@@ -80,7 +72,7 @@ class PathGroups {
   // Why `job` may not follow the earlier jobs of its file, or empty when it joins them: only the
   // first job of a file may replace it, and the later ones append with its keyword, each once.
   std::string join(const Job& job, const std::vector<Job>& jobs) {
-    std::string folded = folded_text(job.path);
+    std::string folded = folded_key(job.path);
     struct stat info {};
     bool exists = ::stat(job.path.c_str(), &info) == 0;
     std::pair<dev_t, ino_t> file{info.st_dev, info.st_ino};
@@ -98,7 +90,7 @@ class PathGroups {
       return "replaces the file that line " + std::to_string(jobs[matches[0]].line) + " writes";
     }
     for (int index : matches) {
-      if (folded_text(jobs[index].terminal) == folded_text(job.terminal)) {
+      if (folded_key(jobs[index].terminal) == folded_key(job.terminal)) {
         return "repeats the job of line " + std::to_string(jobs[index].line);
       }
     }

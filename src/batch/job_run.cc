@@ -32,9 +32,9 @@ std::FILE* create_log(const std::string& path) {
 
 }  // namespace
 
-Outcome run_job(const Job& job, const std::string& logs, Session& session, int max_removed) {
+JobResult run_job(const Job& job, const std::string& logs, Session& session, int max_removed) {
   auto start = std::chrono::steady_clock::now();
-  Outcome outcome;
+  JobResult outcome;
   outcome.ran = true;
   outcome.start = std::time(nullptr);
   std::string log_path = (std::filesystem::path(logs) / log_name(job)).string();
@@ -42,7 +42,7 @@ Outcome run_job(const Job& job, const std::string& logs, Session& session, int m
   if (log == nullptr) {
     std::fprintf(stderr, "varnoklis-batch: cannot create the log %s: %s\n", log_path.c_str(),
                  std::strerror(errno));
-    outcome.status = 4;
+    outcome.status = kExitFileNotWritten;
   } else {
     const char* argv[] = {"varnoklis",      job.keyword.c_str(), job.terminal.c_str(),
                           job.path.c_str(), job.mode.c_str(),    nullptr};

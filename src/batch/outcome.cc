@@ -103,23 +103,23 @@ std::string job_tail(const Job& job) {
 
 }  // namespace
 
-std::string summary_line(const Job& job, const Outcome& outcome) {
+std::string summary_line(const Job& job, const JobResult& outcome) {
   return job_tail(job) + " status=" + std::to_string(outcome.status) +
          " badges=" + std::to_string(outcome.counts.badges) +
          " records=" + std::to_string(outcome.counts.records) +
          format(" seconds=%.2f\n", outcome.seconds);
 }
 
-std::string summary_end(const std::vector<Job>& jobs, const std::vector<Outcome>& outcomes,
+std::string summary_end(const std::vector<Job>& jobs, const std::vector<JobResult>& outcomes,
                         double seconds, int status) {
   std::string tail;
   for (std::size_t i = 0; i < jobs.size(); ++i) {
-    const Outcome& outcome = outcomes[i];
+    const JobResult& outcome = outcomes[i];
     if (!outcome.ran) {
       tail += "not run: " + job_tail(jobs[i]) + "\n";
     } else if (outcome.status == kExitHeld) {
       tail += "held: " + job_tail(jobs[i]) + "\n";
-    } else if (outcome.status != 0) {
+    } else if (outcome.status != kExitOk) {
       tail += "failed: " + job_tail(jobs[i]) + " status=" + std::to_string(outcome.status) + "\n";
     }
   }
@@ -130,12 +130,12 @@ std::string summary_end(const std::vector<Job>& jobs, const std::vector<Outcome>
          format(" seconds=%.2f status=%d\n", seconds, status) + tail;
 }
 
-JobCounts count_jobs(const std::vector<Outcome>& outcomes) {
+JobCounts count_jobs(const std::vector<JobResult>& outcomes) {
   JobCounts counts;
-  for (const Outcome& outcome : outcomes) {
+  for (const JobResult& outcome : outcomes) {
     ++(!outcome.ran                  ? counts.not_run
        : outcome.status == kExitHeld ? counts.held
-       : outcome.status != 0         ? counts.failed
+       : outcome.status != kExitOk   ? counts.failed
                                      : counts.ok);
   }
   return counts;
@@ -143,23 +143,25 @@ JobCounts count_jobs(const std::vector<Outcome>& outcomes) {
 
 int worse_status(int a, int b) {
   // The batch's statuses, the one that wins first; a status not listed never wins.
-  static constexpr int kOrder[] = {1, 9, 6, 5, 4, 3, 2, kExitHeld, 7, 0};
+  static constexpr int kOrder[] = {
+      kExitUsage,    kExitRefused, kExitStopped, kExitRecordsMissing, kExitFileNotWritten,
+      kExitDatabase, kExitConnect, kExitHeld,    kExitJobRefused,     kExitOk};
   for (int status : kOrder) {
     if (a == status || b == status) return status;
   }
   return a;
 }
 
-int batch_status(const std::vector<Outcome>& outcomes, bool stopped, bool output_failed) {
-  int status = output_failed ? 4 : 0;
-  for (const Outcome& outcome : outcomes) {
+int batch_status(const std::vector<JobResult>& outcomes, bool stopped, bool output_failed) {
+  int status = output_failed ? kExitFileNotWritten : kExitOk;
+  for (const JobResult& outcome : outcomes) {
     if (!outcome.ran) {
-      if (stopped) status = worse_status(status, 6);
+      if (stopped) status = worse_status(status, kExitStopped);
       continue;
     }
     // A job that ended 1 met an unknown terminal; the batch tells it apart from its own 1.
-    status = worse_status(status, outcome.status == 1 ? 7 : outcome.status);
-    if (!outcome.log_written) status = worse_status(status, 4);
+    status = worse_status(status, outcome.status == kExitUsage ? kExitJobRefused : outcome.status);
+    if (!outcome.log_written) status = worse_status(status, kExitFileNotWritten);
   }
   return status;
 }
@@ -185,7 +187,7 @@ static std::string compared_fields(const RunCounts& c) {
          ",\"held_file\":" + (c.held_file.empty() ? "null" : json_string(c.held_file));
 }
 
-std::string job_report_line(const Job& job, const Outcome& o) {
+std::string job_report_line(const Job& job, const JobResult& o) {
   auto when = [&](std::time_t time) { return o.ran ? json_string(rfc3339(time)) : "null"; };
   return "{\"line\":" + std::to_string(job.line) + ",\"keyword\":" + json_string(job.keyword) +
          ",\"terminal\":" + json_string(job.terminal) + ",\"path\":" + json_string(job.path) +
@@ -204,7 +206,7 @@ std::string job_report_line(const Job& job, const Outcome& o) {
 }
 
 std::string report_text(const BatchRecord& batch, const std::vector<Job>& jobs,
-                        const std::vector<Outcome>& outcomes) {
+                        const std::vector<JobResult>& outcomes) {
   JobCounts counts = count_jobs(outcomes);
   std::string text = "{\"batch\":{\"start\":" + json_string(rfc3339(batch.start)) +
                      ",\"end\":" + json_string(rfc3339(batch.end)) +
@@ -222,32 +224,32 @@ std::string report_text(const BatchRecord& batch, const std::vector<Job>& jobs,
 }
 
 std::string metrics_text(const BatchRecord& batch, const std::vector<Job>& jobs,
-                         const std::vector<Outcome>& outcomes, double seconds,
+                         const std::vector<JobResult>& outcomes, double seconds,
                          double last_success) {
   struct Metric {
     const char* name;
     const char* help;
-    std::string (*value)(const Outcome&);
+    std::string (*value)(const JobResult&);
     bool for_all;           // also for the jobs that did not run
     bool compared = false;  // only for the jobs that compared their new file with the old one
   };
   static const Metric kMetrics[] = {
       {"varnoklis_job_ran", "1 when the job ran in the last batch, 0 when it did not.",
-       [](const Outcome& o) { return std::string(o.ran ? "1" : "0"); }, true},
+       [](const JobResult& o) { return std::string(o.ran ? "1" : "0"); }, true},
       {"varnoklis_job_status", "Exit status of the job, as the single run's.",
-       [](const Outcome& o) { return std::to_string(o.status); }, false},
+       [](const JobResult& o) { return std::to_string(o.status); }, false},
       {"varnoklis_job_records", "Records the job's download file received.",
-       [](const Outcome& o) { return std::to_string(o.counts.records); }, false},
+       [](const JobResult& o) { return std::to_string(o.counts.records); }, false},
       {"varnoklis_job_badges", "Badges the job read.",
-       [](const Outcome& o) { return std::to_string(o.counts.badges); }, false},
+       [](const JobResult& o) { return std::to_string(o.counts.badges); }, false},
       {"varnoklis_job_seconds", "Wall time of the job in seconds.",
-       [](const Outcome& o) { return format("%.3f", o.seconds); }, false},
+       [](const JobResult& o) { return format("%.3f", o.seconds); }, false},
       {"varnoklis_job_badges_added", "Badges only in the job's new file, against the old one.",
-       [](const Outcome& o) { return std::to_string(o.counts.added); }, false, true},
+       [](const JobResult& o) { return std::to_string(o.counts.added); }, false, true},
       {"varnoklis_job_badges_removed", "Badges only in the job's old file, against the new one.",
-       [](const Outcome& o) { return std::to_string(o.counts.removed); }, false, true},
+       [](const JobResult& o) { return std::to_string(o.counts.removed); }, false, true},
       {"varnoklis_job_badges_changed", "Badges whose records the job's new file changes.",
-       [](const Outcome& o) { return std::to_string(o.counts.changed); }, false, true},
+       [](const JobResult& o) { return std::to_string(o.counts.changed); }, false, true},
   };
   // A series may appear only once; should two jobs share their labels, the later one's is kept.
   std::map<std::string, std::size_t> latest;

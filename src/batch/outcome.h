@@ -10,7 +10,7 @@
 namespace varnoklis::batch {
 
 /// How one job of the batch ended.
-struct Outcome {
+struct JobResult {
   bool ran = false;          ///< false: the batch was stopped before the job started
   int status = 0;            ///< the job's exit status, as the single run's
   RunCounts counts;          ///< what the run did
@@ -41,14 +41,14 @@ struct JobCounts {
 
 /// The summary line of a job that ran: `L0042 QZDNL17P T01 PATH status=0 badges=.. records=..
 /// seconds=1.23` with a line end.
-std::string summary_line(const Job& job, const Outcome& outcome);
+std::string summary_line(const Job& job, const JobResult& outcome);
 
 /// The total line and, in job order, one line per job that failed, was held back or did not run.
-std::string summary_end(const std::vector<Job>& jobs, const std::vector<Outcome>& outcomes,
+std::string summary_end(const std::vector<Job>& jobs, const std::vector<JobResult>& outcomes,
                         double seconds, int status);
 
 /// The jobs' outcomes counted.
-JobCounts count_jobs(const std::vector<Outcome>& outcomes);
+JobCounts count_jobs(const std::vector<JobResult>& outcomes);
 
 /// Of two batch statuses, the one that wins: 1, 9, 6, 5, 4, 3, 2, 8, 7, 0 in this order.
 int worse_status(int a, int b);
@@ -56,23 +56,24 @@ int worse_status(int a, int b);
 /// The batch's exit status from its jobs' outcomes; `stopped` when a signal ended it early and
 /// `output_failed` when the report, the metrics or a folder of the logs could not be written (a
 /// job's log that was not written whole counts the same).
-int batch_status(const std::vector<Outcome>& outcomes, bool stopped, bool output_failed);
+int batch_status(const std::vector<JobResult>& outcomes, bool stopped, bool output_failed);
 
 /// A time as RFC 3339 in local time with its offset: 2026-12-09T04:00:00+01:00.
 std::string rfc3339(std::time_t time);
 
 /// The report's line of one job, with its line end; a job that did not run has null status,
 /// start, end and log_written.
-std::string job_report_line(const Job& job, const Outcome& outcome);
+std::string job_report_line(const Job& job, const JobResult& outcome);
 
 /// The JSON Lines report: the batch's record, then one object per job.
 std::string report_text(const BatchRecord& batch, const std::vector<Job>& jobs,
-                        const std::vector<Outcome>& outcomes);
+                        const std::vector<JobResult>& outcomes);
 
 /// The Prometheus text of a finished batch; `last_success` is the time of the last batch that
 /// ended 0, `seconds` the batch's wall time.
 std::string metrics_text(const BatchRecord& batch, const std::vector<Job>& jobs,
-                         const std::vector<Outcome>& outcomes, double seconds, double last_success);
+                         const std::vector<JobResult>& outcomes, double seconds,
+                         double last_success);
 
 /// The metrics text written when a batch starts: the `previous` text with its last start set to
 /// `start`.

@@ -17,12 +17,12 @@ class Queue {
   void work(std::size_t worker) {
     std::size_t job = 0;
     while (take(job)) {
-      Outcome outcome = hooks_.run(jobs_[job], worker);
+      JobResult outcome = hooks_.run(jobs_[job], worker);
       finish(job, outcome);
     }
   }
 
-  std::vector<Outcome> outcomes() { return std::move(outcomes_); }
+  std::vector<JobResult> outcomes() { return std::move(outcomes_); }
 
  private:
   // The first job not yet started whose group is free; false when none will ever be.
@@ -47,7 +47,7 @@ class Queue {
     }
   }
 
-  void finish(std::size_t job, const Outcome& outcome) {
+  void finish(std::size_t job, const JobResult& outcome) {
     std::lock_guard lock(mutex_);
     outcomes_[job] = outcome;
     busy_.erase(jobs_[job].group);
@@ -57,7 +57,7 @@ class Queue {
 
   const std::vector<Job>& jobs_;
   const SchedulerHooks& hooks_;
-  std::vector<Outcome> outcomes_;
+  std::vector<JobResult> outcomes_;
   std::mutex mutex_;
   std::condition_variable changed_;
   std::set<int> busy_;
@@ -67,8 +67,8 @@ class Queue {
 
 }  // namespace
 
-std::vector<Outcome> run_jobs(const std::vector<Job>& jobs, int workers,
-                              const SchedulerHooks& hooks) {
+std::vector<JobResult> run_jobs(const std::vector<Job>& jobs, int workers,
+                                const SchedulerHooks& hooks) {
   Queue queue(jobs, hooks);
   std::vector<std::thread> threads;
   for (int i = 0; i < workers; ++i) {

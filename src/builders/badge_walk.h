@@ -4,6 +4,7 @@
 
 #include "builders/builder.h"
 #include "builders/record.h"
+#include "db/result_code.h"
 #include "db/session.h"
 #include "queries/badge_cursor.h"
 #include "queries/badge_row.h"
@@ -36,7 +37,7 @@ void walk_badges(Session& session, std::string_view schema, BadgeRow& row, Build
     if (sink != nullptr) sink->end_badge();
     row.clear();
   }
-  if (fetched != 100) counts.records_missing = true;
+  if (fetched != kNoData) counts.records_missing = true;
   badges.close();
   send_staged(session, counts);
   // A sink takes a few badges' records: counts over the whole client would mislead.

@@ -6,6 +6,7 @@
 #include "builders/builder.h"
 #include "builders/record.h"
 #include "builders/time_access.h"
+#include "db/result_code.h"
 #include "queries/badge_cursor.h"
 #include "queries/badge_row.h"
 #include "queries/class_resolution.h"
@@ -37,7 +38,7 @@ void put_location(Session& session, BadgeRow& row, std::string& record) {
   if (result == 0) {
     put(record, kLayout.location_group.reader, kLayout.location_group.reader.name);
     put(record, kLayout.location, row.location_text);
-  } else if (result != 100) {
+  } else if (result != kNoData) {
     print("SQL Standortbez. Ermitteln. SQLCode:%ld\n", static_cast<long>(result));
   }
 }

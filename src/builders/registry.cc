@@ -1,5 +1,6 @@
 #include <array>
-#include <cstddef>
+#include <string_view>
+#include <vector>
 
 #include "builders/builder.h"
 #include "records/layouts.h"
@@ -8,15 +9,27 @@ namespace varnoklis {
 
 namespace {
 
-// In the order of the layouts.
-constexpr std::array<BuildFunction, 5> kBuildFunctions = {
-    build_qzdnl17p, build_qzdnl18p, build_qzdnl31p, build_qzdnl60p, build_idstamm};
+// Each builder beside the keyword of the layout it writes.
+struct KeywordBuilder {
+  std::string_view keyword;
+  BuildFunction build;
+};
 
-std::array<Builder, kBuildFunctions.size()> make_builders() {
-  std::array<Builder, kBuildFunctions.size()> builders{};
-  for (std::size_t i = 0; i < builders.size(); ++i) {
-    const records::Layout& layout = records::all_layouts()[i];
-    builders[i] = {layout.keyword, layout.record_length, layout.line_end, kBuildFunctions[i]};
+constexpr std::array<KeywordBuilder, 5> kBuildFunctions = {{
+    {"QZDNL17P", build_qzdnl17p},
+    {"QZDNL18P", build_qzdnl18p},
+    {"QZDNL31P", build_qzdnl31p},
+    {"QZDNL60P", build_qzdnl60p},
+    {"IDSTAMM", build_idstamm},
+}};
+
+// A keyword without a layout has no builder.
+std::vector<Builder> make_builders() {
+  std::vector<Builder> builders;
+  for (const KeywordBuilder& function : kBuildFunctions) {
+    const records::Layout* layout = records::find_layout(function.keyword);
+    if (layout == nullptr) continue;
+    builders.push_back({layout->keyword, layout->record_length, layout->line_end, function.build});
   }
   return builders;
 }
@@ -24,7 +37,7 @@ std::array<Builder, kBuildFunctions.size()> make_builders() {
 }  // namespace
 
 const Builder* find_builder(std::string_view keyword) {
-  static const std::array<Builder, kBuildFunctions.size()> kBuilders = make_builders();
+  static const std::vector<Builder> kBuilders = make_builders();
   for (const Builder& builder : kBuilders) {
     if (builder.keyword == keyword) return &builder;
   }

@@ -1,5 +1,7 @@
 #include "db/schemas.h"
 
+#include "db/result_code.h"
+
 namespace varnoklis {
 
 const SqlText kLinkedSchemasSql = {
@@ -37,7 +39,7 @@ int SchemaList::fetch(std::string& name) {
         name.assign(cursor_.row().trimmed(1));
         return 0;
       case Outcome::NoData:
-        return 100;
+        return kNoData;
       case Outcome::Error:
         return -1;
     }

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "base/output.h"
+#include "db/result_code.h"
 #include "db/statement.h"
 
 namespace varnoklis {
@@ -275,16 +276,18 @@ int Session::switch_schema(std::string_view name) {
   schema_ = std::string(name);
   if (dialect_ != Dialect::Sqlite) return 0;
   if (!attached_client_.empty()) {
-    if (run(kClientFile, "DETACH DATABASE " + quoted_identifier(attached_client_)) != 0) return -2;
+    if (run(kClientFile, "DETACH DATABASE " + quoted_identifier(attached_client_)) != 0) {
+      return kSchemaNotAttached;
+    }
     attached_client_.clear();
   }
-  if (!usable_as_file_name(schema_)) return -1;
+  if (!usable_as_file_name(schema_)) return kSchemaFileMissing;
   std::filesystem::path file = store_folder_ / (schema_ + ".db");
   std::error_code error;
-  if (!std::filesystem::is_regular_file(file, error)) return -1;
+  if (!std::filesystem::is_regular_file(file, error)) return kSchemaFileMissing;
   if (run(kClientFile, "ATTACH DATABASE " + quoted_literal(file.string()) + " AS " +
                            quoted_identifier(schema_)) != 0) {
-    return -2;
+    return kSchemaNotAttached;
   }
   attached_client_ = schema_;
   return 0;

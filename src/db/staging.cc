@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "db/result_code.h"
+
 namespace varnoklis {
 
 const SqlText kClearStagingSql = {" DELETE FROM  KvxCore.Kvx999Tmp    WHERE TmpUsr = '%s' ", {}};
@@ -207,7 +209,7 @@ int ReadBack::fetch(std::string& record) {
         }
         return 0;
       case Outcome::NoData:
-        if (!paged_ || page_rows_ < kReadBackPageRows) return 100;
+        if (!paged_ || page_rows_ < kReadBackPageRows) return kNoData;
         if (open_next_page() != 0) return -1;
         continue;
       case Outcome::Error:

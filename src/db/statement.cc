@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "db/result_code.h"
 #include "db/text.h"
 #include "db/timeouts.h"
 
@@ -236,7 +237,7 @@ int Statement::query_one(const SqlText& sql, Values values, std::initializer_lis
     case Outcome::Ok:
       return 0;
     case Outcome::NoData:
-      return 100;
+      return kNoData;
     case Outcome::Error:
       return -1;
   }

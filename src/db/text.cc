@@ -23,4 +23,12 @@ void upper_case(std::string& text) {
   }
 }
 
+// Only blanks: the fold names the lock files of the state folder, so a program that folded more
+// would miss the locks an older one holds during an upgrade.
+std::string folded_key(std::string text) {
+  upper_case(text);
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  return text;
+}
+
 }  // namespace varnoklis

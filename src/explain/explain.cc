@@ -20,8 +20,6 @@ namespace varnoklis::explain {
 
 namespace {
 
-constexpr std::size_t kKeywordCapacity = 19;
-constexpr std::size_t kTerminalCapacity = 11;
 constexpr std::size_t kBadgeCapacity = 50;
 
 struct Request {

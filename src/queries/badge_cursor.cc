@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <string>
 
+#include "db/result_code.h"
+
 namespace varnoklis {
 
 // clang-format off
@@ -74,7 +76,7 @@ int BadgeCursor::fetch(BadgeRow& row) {
     case Outcome::Ok:
       break;
     case Outcome::NoData:
-      return 100;
+      return kNoData;
     case Outcome::Error:
       return -1;
   }

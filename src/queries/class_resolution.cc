@@ -198,10 +198,10 @@ constexpr std::size_t kClassWidth = 5;
 struct Stage {
   const SqlText& sql;
   Purpose purpose;
-  int client_tables;                 // how many tables the statement qualifies with the schema
-  std::size_t lead_width;            // 0: the statement selects no leading column
-  std::string BadgeRow::*lead_slot;  // where the leading column goes, or nullptr
-  bool pad_class;                    // "%-3s"; otherwise the class goes in bare
+  int client_tables;                           // tables the statement qualifies with the schema
+  std::size_t lead_width = 0;                  // 0: the statement selects no leading column
+  std::string BadgeRow::*lead_slot = nullptr;  // where the leading column goes, or nullptr
+  bool pad_class = true;                       // "%-3s"; otherwise the class goes in bare
 };
 
 int run_stage(Session& session, BadgeRow& row, const Stage& stage, std::string_view key) {
@@ -234,42 +234,44 @@ int run_stage(Session& session, BadgeRow& row, const Stage& stage, std::string_v
 }
 
 const Stage kByGroup{
-    kClassByGroupSql, {"Klasse der Ausweisgruppe lesen", true}, 1, 5, &BadgeRow::badge_group, true};
-const Stage kByCostCentre{
-    kClassByCostCentreSql,
-    {.what = "Klasse der Kostenstelle lesen", .repeated_question = true, .per_badge = true},
-    2,
-    30,
-    &BadgeRow::cost_centre,
-    true};
-const Stage kByCostCentreTable{
-    kClassByCostCentreTableSql,
-    {.what = "Klasse aus Kostenstellentabelle lesen", .repeated_question = true, .per_badge = true},
-    3,
-    0,
-    nullptr,
-    true};
+    .sql = kClassByGroupSql,
+    .purpose = {.what = "Klasse der Ausweisgruppe lesen", .repeated_question = true},
+    .client_tables = 1,
+    .lead_width = 5,
+    .lead_slot = &BadgeRow::badge_group,
+    .pad_class = true};
+const Stage kByCostCentre{.sql = kClassByCostCentreSql,
+                          .purpose = {.what = "Klasse der Kostenstelle lesen",
+                                      .repeated_question = true,
+                                      .per_badge = true},
+                          .client_tables = 2,
+                          .lead_width = 30,
+                          .lead_slot = &BadgeRow::cost_centre,
+                          .pad_class = true};
+const Stage kByCostCentreTable{.sql = kClassByCostCentreTableSql,
+                               .purpose = {.what = "Klasse aus Kostenstellentabelle lesen",
+                                           .repeated_question = true,
+                                           .per_badge = true},
+                               .client_tables = 3,
+                               .pad_class = true};
 const Stage kByDepartment{
-    kClassByDepartmentSql,
-    {.what = "Klasse der Abteilung lesen", .repeated_question = true, .per_badge = true},
-    2,
-    15,
-    &BadgeRow::department,
-    true};
-const Stage kByDepartmentList{
-    kClassByDepartmentListSql,
-    {.what = "Klasse aus Abteilungsliste lesen", .repeated_question = true, .per_badge = true},
-    3,
-    0,
-    nullptr,
-    true};
+    .sql = kClassByDepartmentSql,
+    .purpose = {.what = "Klasse der Abteilung lesen", .repeated_question = true, .per_badge = true},
+    .client_tables = 2,
+    .lead_width = 15,
+    .lead_slot = &BadgeRow::department,
+    .pad_class = true};
+const Stage kByDepartmentList{.sql = kClassByDepartmentListSql,
+                              .purpose = {.what = "Klasse aus Abteilungsliste lesen",
+                                          .repeated_question = true,
+                                          .per_badge = true},
+                              .client_tables = 3,
+                              .pad_class = true};
 const Stage kByPersonEntries{
-    kClassByPersonEntriesSql,
-    {.what = "Klasse der Person lesen", .repeated_question = true, .per_badge = true},
-    2,
-    0,
-    nullptr,
-    false};
+    .sql = kClassByPersonEntriesSql,
+    .purpose = {.what = "Klasse der Person lesen", .repeated_question = true, .per_badge = true},
+    .client_tables = 2,
+    .pad_class = false};
 
 }  // namespace
 

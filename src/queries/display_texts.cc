@@ -1,6 +1,7 @@
 #include "queries/display_texts.h"
 
 #include "base/output.h"
+#include "db/result_code.h"
 
 namespace varnoklis {
 
@@ -98,7 +99,7 @@ int DisplayTexts::fetch(DisplayText& entry) {
   Outcome outcome = cursor_.fetch();
   bool terminal = source_ == Source::Terminal;
   if (terminal) print("Fetch Sal_DspTxtVar_Read! RC:%ld!\n", fetch_code(cursor_.row()));
-  if (outcome == Outcome::NoData) return terminal ? 100 : -1;
+  if (outcome == Outcome::NoData) return terminal ? kNoData : -1;
   if (outcome == Outcome::Error) return -1;
   const Statement& row = cursor_.row();
   make_label(row.trimmed(3), entry.label);
@@ -121,7 +122,7 @@ int DisplayTexts::read_code(DisplayText& entry) {
   statement.bind({text_column(kCodeWidth)});
   Outcome outcome = statement.fetch();
   if (terminal) print("SQLFetch Saldenwerte! RC: %ld\n", fetch_code(statement));
-  if (outcome == Outcome::NoData) return 100;
+  if (outcome == Outcome::NoData) return kNoData;
   if (outcome == Outcome::Error) return -1;
   entry.code.assign(statement.trimmed(1));
   return 0;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "db/result_code.h"
 #include "db/statement.h"
 #include "queries/number_text.h"
 
@@ -28,7 +29,6 @@ const Purpose kVacationAccount{
     .what = "Urlaubskonto lesen", .repeated_question = true, .per_badge = true};
 const Purpose kVacationEntitlement{
     .what = "Urlaubsanspruch lesen", .repeated_question = true, .per_badge = true};
-constexpr int kNoRow = 100;
 
 // The fetch part of the result: 0 for a row, else the fetch's own result.
 int fetch_part(Statement& statement) {
@@ -36,7 +36,7 @@ int fetch_part(Statement& statement) {
     case Outcome::Ok:
       return 0;
     case Outcome::NoData:
-      return kNoRow;
+      return kNoData;
     case Outcome::Error:
       break;
   }

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "db/result_code.h"
+
 namespace varnoklis {
 
 // clang-format off
@@ -70,7 +72,7 @@ int ReaderCursor::fetch(std::int32_t& reader, std::string& zone) {
       zone.assign(cursor_.row().trimmed(2));
       return 0;
     case Outcome::NoData:
-      return 100;
+      return kNoData;
     case Outcome::Error:
       break;
   }

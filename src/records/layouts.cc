@@ -127,4 +127,13 @@ std::span<const Layout> all_layouts() {
   return kLayouts;
 }
 
+std::string keyword_list() {
+  std::string list;
+  for (std::size_t i = 0; i < kLayouts.size(); ++i) {
+    if (i > 0) list += i + 1 == kLayouts.size() ? " or " : ", ";
+    list += kLayouts[i].keyword;
+  }
+  return list;
+}
+
 }  // namespace varnoklis::records

@@ -214,4 +214,8 @@ const Layout* find_layout(std::string_view keyword);
 /// The five layouts, in the order QZDNL17P, QZDNL18P, QZDNL31P, QZDNL60P, IDSTAMM.
 std::span<const Layout> all_layouts();
 
+/// The layouts' keywords for a help text, in layout order: "QZDNL17P, QZDNL18P, QZDNL31P,
+/// QZDNL60P or IDSTAMM".
+std::string keyword_list();
+
 }  // namespace varnoklis::records

@@ -1,6 +1,7 @@
 #include "run/download_file.h"
 
 #include "base/output.h"
+#include "db/result_code.h"
 #include "db/staging.h"
 #include "run/destination.h"
 
@@ -62,7 +63,7 @@ int collect_records(Session& session, const std::string& path, const DownloadFor
   read_back.close();
   write_ok = writer.flush() && write_ok;
   write_error = writer.error();
-  return result == 100 ? 0 : result;
+  return result == kNoData ? 0 : result;
 }
 
 // Prints the counts of the new records against the file they replace, when there is one to

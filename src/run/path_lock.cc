@@ -61,11 +61,9 @@ int open_download_file(const std::string& path) {
 }
 
 // The staging key as the database compares it: without regard to letter case or trailing blanks.
-std::string key_lock_name(const std::string& state_folder, std::string key) {
-  upper_case(key);
-  while (!key.empty() && key.back() == ' ') key.pop_back();
+std::string key_lock_name(const std::string& state_folder, const std::string& key) {
   std::string name = state_folder + "/key-";
-  for (unsigned char c : key) {
+  for (unsigned char c : folded_key(key)) {
     char hex[3];
     std::snprintf(hex, sizeof hex, "%02x", c);
     name += hex;

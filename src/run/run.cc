@@ -28,9 +28,6 @@ namespace varnoklis {
 
 namespace {
 
-constexpr std::size_t kKeywordCapacity = 19;
-constexpr std::size_t kTerminalCapacity = 11;
-
 struct Parameters {
   std::string keyword;
   std::string terminal;
@@ -193,7 +190,7 @@ struct StatementReport {
 
 }  // namespace
 
-int run(int argc, const char* const* argv, FaultHook fault_hook, RunCounts* counts) {
+int run_download(int argc, const char* const* argv, FaultHook fault_hook, RunCounts* counts) {
   Session session;
   session.seam().set_fault_hook(std::move(fault_hook));
   return run_job(argc, argv, session, counts);

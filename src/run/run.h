@@ -5,21 +5,11 @@
 #include <string>
 #include <string_view>
 
+#include "base/exit_status.h"
 #include "db/failure.h"
 #include "db/session.h"
 
 namespace varnoklis {
-
-/// Exit status of a run.
-enum ExitStatus : int {
-  kExitOk = 0,        ///< the file holds every record the run built
-  kExitUsage = 1,     ///< missing, over-long or unknown parameters; nothing done
-  kExitConnect = 2,   ///< configuration unusable or connect failed; nothing done
-  kExitDatabase = 3,  ///< terminal unchecked, staging not cleared or read back, no client list
-  kExitFileNotWritten = 4,  ///< the download file could not be written; file untouched
-  kExitRecordsMissing = 5,  ///< file written, but a read or insert failed: records may be wrong
-  kExitHeld = 8,  ///< the new file would remove too many badges: held back, the old file stays
-};
 
 /// Prints the usage text of the command line (the lines after the parameter count).
 void print_usage_text();
@@ -45,7 +35,8 @@ std::optional<int> parse_removal_limit(std::string_view text);
 /// Runs the whole sequence for the command line and returns the exit status. `fault_hook` is the
 /// test seam that makes chosen statements fail; the program itself never sets it. `counts`, when
 /// given, receives what the run did.
-int run(int argc, const char* const* argv, FaultHook fault_hook = {}, RunCounts* counts = nullptr);
+int run_download(int argc, const char* const* argv, FaultHook fault_hook = {},
+                 RunCounts* counts = nullptr);
 
 /// Runs the whole sequence for the command line on `session`, which may hold the connections of
 /// an earlier run: they are used when the configuration names the same credentials and they

@@ -9,6 +9,7 @@
 #include "builders/builder.h"
 #include "config/config_file.h"
 #include "config/keys.h"
+#include "db/result_code.h"
 #include "db/schemas.h"
 #include "db/terminal_check.h"
 #include "db/text.h"
@@ -94,8 +95,8 @@ void visit_schema(Session& session, std::string name, Visits& visits, const Visi
   }
   int switched = session.switch_schema(name);
   if (switched != 0) {
-    print(switched == -1 ? "Mandantendatei %s.db nicht gefunden!\n"
-                         : "Mandantendatei %s.db konnte nicht angebunden werden!\n",
+    print(switched == kSchemaFileMissing ? "Mandantendatei %s.db nicht gefunden!\n"
+                                         : "Mandantendatei %s.db konnte nicht angebunden werden!\n",
           from_database(name).c_str());
     visits.records_missing = true;
   }
@@ -110,7 +111,7 @@ bool visit_list(Session& session, SchemaList& list, int opened, Visits& visits,
   int fetched = 0;
   while ((fetched = list.fetch(name)) == 0) visit_schema(session, name, visits, visit);
   list.close();
-  return fetched == 100;
+  return fetched == kNoData;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // credentials, the connect, the terminal check and the visit of the terminal's client schemas.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -17,6 +18,10 @@ struct Credentials {
   std::string database;
   std::string schema;  ///< upper case, without the stored extra character
 };
+
+/// The longest keyword and terminal a run, a job or an explanation accepts.
+inline constexpr std::size_t kKeywordCapacity = 19;
+inline constexpr std::size_t kTerminalCapacity = 11;
 
 /// Whether `value` fits `capacity` characters; else prints that the named value is too long (a
 /// `secret` one as asterisks).

@@ -4,9 +4,11 @@
 #include <unistd.h>
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "records/badge_diff.h"
+#include "records/layouts.h"
 #include "show/diff.h"
 #include "show/layouts.h"
 #include "show/reader.h"
@@ -16,13 +18,16 @@ namespace varnoklis::show {
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: varnoklis-show KEYWORD FILE [--badge NUMBER]            print a download file as a "
-    "table\n"
-    "       varnoklis-show --diff KEYWORD OLD NEW [--badge NUMBER]  list what changed from OLD "
-    "to NEW\n"
-    "KEYWORD: QZDNL17P, QZDNL18P, QZDNL31P, QZDNL60P or IDSTAMM (any letter case)\n"
-    "See varnoklis-show(1).\n";
+std::string usage_text() {
+  return "usage: varnoklis-show KEYWORD FILE [--badge NUMBER]            print a download file as "
+         "a table\n"
+         "       varnoklis-show --diff KEYWORD OLD NEW [--badge NUMBER]  list what changed from "
+         "OLD to NEW\n"
+         "KEYWORD: " +
+         records::keyword_list() +
+         " (any letter case)\n"
+         "See varnoklis-show(1).\n";
+}
 
 struct Request {
   bool diff = false;
@@ -32,7 +37,7 @@ struct Request {
 };
 
 int usage(std::ostream& err, const std::string& problem) {
-  err << "varnoklis-show: " << problem << "\n" << kUsage;
+  err << "varnoklis-show: " << problem << "\n" << usage_text();
   return kShowTrouble;
 }
 
@@ -101,7 +106,7 @@ int run_show(const std::vector<std::string>& args, std::ostream& out, std::ostre
   std::string problem;
   if (!parse(args, request, problem)) return usage(err, problem);
   if (request.help) {
-    out << kUsage;
+    out << usage_text();
     return kShowSame;
   }
   const Layout* layout = find_layout(request.operands[0]);

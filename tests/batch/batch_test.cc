@@ -99,7 +99,7 @@ TEST(Batch, JobsGiveWhatSingleRunsGive) {
     for (const auto& job : listed) fs::remove(job[2]);
     RunResult r = testing::run_command(batch_command(
         store, work, {"jobs", "-j", workers, "--report", "r.jsonl", "--metrics", "m.prom"}));
-    EXPECT_EQ(r.status, 4) << r.output;
+    EXPECT_EQ(r.status, kExitFileNotWritten) << r.output;
     std::map<std::string, std::string> batch;
     std::regex summary(R"(L(\d{4}) (\S+) (\S+) (\S+) status=(\d) badges=(\d+) records=(\d+) )"
                        R"(seconds=[0-9.]+\n)");
@@ -185,7 +185,7 @@ TEST(Batch, BadJobFileRunsNothing) {
              "IDSTAMM T0123456789AB d.dat 1\nIDSTAMM T01 my file.dat 1\n QZDNL17P T01 A.DAT 1\n"
              "IDSTAMM T01 e.dat 2\n  # IDSTAMM\n\nIDSTAMM T01 jobs 0\nQZDNL31P T02 ./jobs 1\n");
   RunResult r = testing::run_command(batch_command(store, work, {"jobs", "-j", "2"}));
-  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.status, kExitUsage);
   EXPECT_EQ(r.output,
             "jobs:2: unknown keyword QZDNL99P\n"
             "jobs:3: expected 4 fields KEYWORD TERMINAL PATH MODE, found 3\n"
@@ -206,7 +206,7 @@ TEST(Batch, BadJobFileRunsNothing) {
             "varnoklis-batch: -j needs a number of jobs from 1 to 64, not '65'\n"
             "Try 'varnoklis-batch --help'.\n");
   r = testing::run_command(batch_command(store, work, {"--help"}));
-  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.status, kExitOk);
   EXPECT_EQ(r.output, help_text());
 }
 
@@ -245,7 +245,7 @@ TEST(Batch, CheckSeesWhatTheNightNeeds) {
   RunResult r = testing::run_command(
       "setpriv --reuid=65534 --regid=65534 --clear-groups sh -c " +
       shell_quote(batch_command(store, work, {"--check", "jobs", "--logs", root + "/ro/logs"})));
-  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.status, kExitUsage);
   EXPECT_EQ(
       r.output,
       "varnoklis-batch: Konfigurationswert PASS in ../../files/kelvaniro.ini nicht gefunden!\n"
@@ -305,7 +305,7 @@ TEST(Batch, SignalLetsTheRunningJobFinish) {
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   ::close(held);
   batch.join();
-  EXPECT_EQ(r.status, 6);
+  EXPECT_EQ(r.status, kExitStopped);
   EXPECT_NE(r.output.find("\nvarnoklis-batch: stopping; no new job starts\n"), std::string::npos);
   EXPECT_NE(r.output.find("\ntotal jobs=3 ok=2 failed=0 not_run=1 held=0 seconds="),
             std::string::npos);
@@ -329,7 +329,7 @@ TEST(Batch, NightsAreAloneHonestAndKept) {
   write_file(work.cwd() / "jobs", "# none\n\n");
   RunResult r = run({"jobs"});
   EXPECT_EQ(r.output, "jobs: no jobs\n");
-  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.status, kExitUsage);
   EXPECT_TRUE(std::regex_match(
       read_file(work.cwd() / "r.jsonl"),
       std::regex(R"(\{"batch":\{"start":"[^"]+","end":"[^"]+","status":1,"job_file":"jobs",)"
@@ -345,7 +345,8 @@ TEST(Batch, NightsAreAloneHonestAndKept) {
   }
   write_file(logs / "summary.log", "kept\n");
   write_file(work.cwd() / "jobs", "IDSTAMM T01 " + work.file("f1") + " 1\n");
-  for (int night = 0; night < 2; ++night) EXPECT_EQ(run({"jobs", "--keep-nights", "2"}).status, 0);
+  for (int night = 0; night < 2; ++night)
+    EXPECT_EQ(run({"jobs", "--keep-nights", "2"}).status, kExitOk);
   std::time_t now = std::time(nullptr);
   char today[16];
   std::strftime(today, sizeof today, "%Y-%m-%d", std::localtime(&now));
@@ -382,7 +383,7 @@ TEST(Batch, NightsAreAloneHonestAndKept) {
     ASSERT_EQ(::pwrite(held, "4242\n", 5, 0), 5);
     r = run({"jobs"});
     ::close(held);
-    EXPECT_EQ(r.status, 9);
+    EXPECT_EQ(r.status, kExitRefused);
     EXPECT_EQ(r.output, std::string("varnoklis-batch: another batch (process 4242) ") +
                             (std::string(what) == "jobs" ? "is running jobs\n"
                                                          : "is writing into varnoklis-logs\n"));
@@ -398,7 +399,7 @@ TEST(Batch, NightsAreAloneHonestAndKept) {
           "unshare -m --propagation private sh -c 'mount -t tmpfs -o size=64k tmpfs "
           "varnoklis-logs && cat /dev/zero >varnoklis-logs/fill 2>/dev/null; "
           "exec \"$0\" \"$@\"' ");
-  EXPECT_EQ(r.status, 4);
+  EXPECT_EQ(r.status, kExitFileNotWritten);
   EXPECT_NE(r.output.find("varnoklis-batch: cannot write the log varnoklis-logs/" +
                           std::string(today) + "/L0001-IDSTAMM-T01.log: No space left on device\n"),
             std::string::npos)
@@ -427,7 +428,7 @@ TEST(Batch, HeldJobKeepsItsFileAndTheNightSaysSo) {
         store, work,
         {"jobs", "--max-removed", limit, "--report", "r.jsonl", "--metrics", "m.prom"}));
   };
-  ASSERT_EQ(night("50").status, 0);
+  ASSERT_EQ(night("50").status, kExitOk);
   const std::string old_file = read_file(held);
   EXPECT_EQ(night("101").output,
             "varnoklis-batch: --max-removed needs a share in percent from 0 to 100, not '101'\n"
@@ -437,7 +438,7 @@ TEST(Batch, HeldJobKeepsItsFileAndTheNightSaysSo) {
   write_file(work.cwd() / "jobs",
              read_file(work.cwd() / "jobs") + "QZDNL31P T99 " + work.file("T99-31") + " 1\n");
   RunResult r = night("50");
-  EXPECT_EQ(r.status, 8) << r.output;
+  EXPECT_EQ(r.status, kExitHeld) << r.output;
   EXPECT_TRUE(std::regex_search(
       r.output, std::regex(R"(\ntotal jobs=3 ok=1 failed=1 not_run=0 held=1 seconds=[0-9.]+ )"
                            R"(status=8\nheld: L0001 QZDNL17P T01 \S+/T01-17\nfailed: L0003 )"
@@ -464,7 +465,7 @@ TEST(Batch, HeldJobKeepsItsFileAndTheNightSaysSo) {
   }
   const std::string new_file = read_file(held_file);
   r = night("100");
-  EXPECT_EQ(r.status, 7) << r.output;
+  EXPECT_EQ(r.status, kExitJobRefused) << r.output;
   EXPECT_EQ(read_file(held), new_file);
   EXPECT_FALSE(fs::exists(held_file));
 }
@@ -476,7 +477,7 @@ TEST(Batch, ReportAndMetricsEscapeAndCarryOver) {
   tzset();
   std::vector<Job> jobs = {{7, "IDSTAMM", "T\"1", "/x/\xe4\\b\xc3\xbc\n", "1", 0},
                            {8, "IDSTAMM", "T2", "y", "0", 1}};
-  std::vector<Outcome> outcomes(2);
+  std::vector<JobResult> outcomes(2);
   constexpr std::time_t kStart = 1796785200;  // 2026-12-09 04:00 in Central Europe
   outcomes[0] = {true, 5, {3, 2, 40, 9}, 1.5, false, kStart, kStart + 2};
   BatchRecord batch{kStart, kStart + 3, 5, "jobs", "h\"", "1.0", "logs/2026-12-09"};
@@ -514,15 +515,15 @@ TEST(Batch, ReportAndMetricsEscapeAndCarryOver) {
   EXPECT_TRUE(first.starts_with("# HELP varnoklis_batch_last_start_timestamp_seconds "));
   EXPECT_TRUE(first.ends_with("\nvarnoklis_batch_last_start_timestamp_seconds 1796785200\n"));
   // 1, 9, 6, 5..2, 7, 0: a log not written whole counts as 4.
-  EXPECT_EQ(batch_status(outcomes, true, false), 6);
-  EXPECT_EQ(batch_status({outcomes[0]}, false, false), 5);
-  outcomes[0].status = 1;
-  EXPECT_EQ(batch_status({outcomes[0]}, false, false), 4);
+  EXPECT_EQ(batch_status(outcomes, true, false), kExitStopped);
+  EXPECT_EQ(batch_status({outcomes[0]}, false, false), kExitRecordsMissing);
+  outcomes[0].status = kExitUsage;
+  EXPECT_EQ(batch_status({outcomes[0]}, false, false), kExitFileNotWritten);
   outcomes[0].log_written = true;
-  EXPECT_EQ(batch_status({outcomes[0]}, false, false), 7);
-  EXPECT_EQ(batch_status({outcomes[0]}, false, true), 4);
-  EXPECT_EQ(worse_status(9, 6), 9);
-  EXPECT_EQ(worse_status(1, 9), 1);
+  EXPECT_EQ(batch_status({outcomes[0]}, false, false), kExitJobRefused);
+  EXPECT_EQ(batch_status({outcomes[0]}, false, true), kExitFileNotWritten);
+  EXPECT_EQ(worse_status(kExitRefused, kExitStopped), kExitRefused);
+  EXPECT_EQ(worse_status(kExitUsage, kExitRefused), kExitUsage);
 }
 
 }  // namespace

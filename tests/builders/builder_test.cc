@@ -5,6 +5,7 @@
 #include <ostream>
 #include <string>
 
+#include "base/exit_status.h"
 #include "builders/builder_store.h"
 #include "support/e2e.h"
 #include "support/temp_store.h"
@@ -46,7 +47,7 @@ TEST_P(EveryKeyword, ABadgeCursorThatCannotOpenMarksRecordsMissing) {
   Workplace work(store);
   std::string path = work.file("t01.dat");
   auto result = work.run({GetParam().keyword, "T01", path, "1"});
-  EXPECT_EQ(result.status, 5);
+  EXPECT_EQ(result.status, kExitRecordsMissing);
   const std::string failed = GetParam().display_progress +
                              "DB-Fehler Ausweise lesen! ErrNr: 1 SQLSTATE: HY000\n"
                              "Ausweise gesamt: 0 davon in Datei gestellt: 0\n";

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "base/exit_status.h"
 #include "support/e2e.h"
 #include "support/temp_store.h"
 
@@ -60,7 +61,7 @@ TEST(Qzdnl31pFile, TwoClientsWholeFileAndOutput) {
   Workplace work(store);
   std::string path = work.file("q31.dat");
   auto result = work.run({"QZDNL31P", "T01", path, "1"});
-  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.status, kExitOk);
   EXPECT_EQ(result.output,
             "Mit Datenbank verbunden! Schema: KELVANIRO\n"
             "Schema: MANDANT1\n"

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "db/result_code.h"
 #include "db/statement.h"
 #include "support/temp_store.h"
 
@@ -55,12 +56,12 @@ TEST(Failure, NoRowIsNoFailureButAFailedExecutionOrFetchIsCountedOnce) {
   const std::string none = "SELECT StoKtx FROM KvxCore.Kvx113Sto WHERE StoNum = 'none'";
   ::testing::internal::CaptureStdout();
   Statement empty(session, {"Standort lesen"});
-  EXPECT_EQ(empty.query_one(none, {text_column(3)}, ExecError::MinusOne), 100);
+  EXPECT_EQ(empty.query_one(none, {text_column(3)}, ExecError::MinusOne), kNoData);
   EXPECT_EQ(session.counts().failures, 0u);
 
   failing = 2;
   Statement retried(session, {"Standort lesen"});
-  EXPECT_EQ(retried.query_one(none, {text_column(3)}, ExecError::NativeNumber), 100);
+  EXPECT_EQ(retried.query_one(none, {text_column(3)}, ExecError::NativeNumber), kNoData);
   EXPECT_EQ(session.counts().failures, 0u);
 
   failing = 3;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "db/result_code.h"
 #include "db/statement.h"
 #include "support/temp_store.h"
 
@@ -66,8 +67,8 @@ TEST(Session, StatementsRunWhileACursorIsOpenAndClientFilesAreAttachedNeverCreat
   EXPECT_EQ(seen, "1:0:7 2:100:0 3:0:9 ");
   EXPECT_EQ(store.query("KVXCORE", "SELECT group_concat(TmpStr) FROM Kvx999Tmp;"), "1,2,3\n");
 
-  EXPECT_EQ(session.switch_schema("MANDANT2"), -1);
-  EXPECT_EQ(session.switch_schema("../KVXCORE"), -1);
+  EXPECT_EQ(session.switch_schema("MANDANT2"), kSchemaFileMissing);
+  EXPECT_EQ(session.switch_schema("../KVXCORE"), kSchemaFileMissing);
   EXPECT_FALSE(std::filesystem::exists(store.folder() / "MANDANT2.db"));
   Statement gone(session, {"Test"});
   EXPECT_EQ(gone.query_one("SELECT COUNT(*) FROM MANDANT1.Kvx300Pnr", {long_column()},

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "db/result_code.h"
 #include "support/temp_store.h"
 
 namespace varnoklis {
@@ -31,7 +32,7 @@ std::string fetch_all(Session& session, std::string_view schema) {
     out += badge_slots(row);
     row.clear();
   }
-  EXPECT_EQ(rc, 100);
+  EXPECT_EQ(rc, kNoData);
   cursor.close();
   return out;
 }
@@ -132,7 +133,7 @@ TEST_F(BadgeCursorTest, FetchOutsideAnOpenCursorAndAfterTheEnd) {
   ASSERT_EQ(cursor.open(session_, "MANDANT1"), 0);
   ASSERT_EQ(cursor.fetch(row), 0);
   row.balance_set = "kept";
-  EXPECT_EQ(cursor.fetch(row), 100);
+  EXPECT_EQ(cursor.fetch(row), kNoData);
   EXPECT_EQ(badge_slots(row), "A1|" + local_day_text(-1) + "||00000001|P1|5  |G1|2\n");
   EXPECT_EQ(row.balance_set, "kept");
   cursor.close();

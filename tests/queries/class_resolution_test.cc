@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "db/result_code.h"
 #include "support/temp_store.h"
 
 namespace varnoklis {
@@ -200,7 +201,7 @@ TEST_F(ClassResolutionTest, AFailedStagePassesOnToTheNext) {
   row.class_code = kUnresolvedClass;
   row.person_number = "P6";
   EXPECT_EQ(class_by_cost_centre(session_, row), -1);
-  EXPECT_EQ(class_by_group(session_, row), 100);
+  EXPECT_EQ(class_by_group(session_, row), kNoData);
   EXPECT_EQ(row.class_code, "0  ");
   EXPECT_EQ(resolve("0  ", "G0", "P6"), "yes|G0|||" + local_day_text(-30) + "||7|P6");
 }

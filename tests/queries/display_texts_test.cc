@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "db/result_code.h"
 #include "support/temp_store.h"
 
 namespace varnoklis {
@@ -78,7 +79,7 @@ TEST_F(DisplayTextsStore, TerminalLinesInOrderWithLabelsShiftsCodesAndProgressLi
             "Fetch Sal_DspTxtVar_Read! RC:0!\nSQLFetch Saldenwerte! RC: 0\n"
             "Fetch Sal_DspTxtVar_Read! RC:0!\nSQLFetch Saldenwerte! RC: 0\n"
             "Fetch Sal_DspTxtVar_Read! RC:100!\n");
-  EXPECT_EQ(last_, 100);
+  EXPECT_EQ(last_, kNoData);
   EXPECT_EQ(lines, (std::vector<Line>{{1, 1, "Saldo        ", "#W2"},
                                       {2, 1, "Gleitzeitsal ", "#W15"},
                                       {4, 2, "Urlaub       ", "#W1"}}));
@@ -95,7 +96,7 @@ TEST_F(DisplayTextsStore, TerminalReadingStopsAtTheFirstLineWithoutACode) {
             "Fetch Sal_DspTxtVar_Read! RC:0!\nSQLFetch Saldenwerte! RC: 0\n"
             "Fetch Sal_DspTxtVar_Read! RC:0!\nSQLFetch Saldenwerte! RC: 0\n"
             "Fetch Sal_DspTxtVar_Read! RC:0!\nSQLFetch Saldenwerte! RC: 100\n");
-  EXPECT_EQ(last_, 100);
+  EXPECT_EQ(last_, kNoData);
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[1].line, 2);
 }
@@ -104,7 +105,7 @@ TEST_F(DisplayTextsStore, TerminalWithoutActiveProfileEndsAtOnce) {
   ::testing::internal::CaptureStdout();
   ASSERT_EQ(texts_.open_terminal(session_, "T09"), 0);
   EXPECT_TRUE(read_all().empty());
-  EXPECT_EQ(last_, 100);
+  EXPECT_EQ(last_, kNoData);
   ASSERT_EQ(texts_.open_terminal(session_, "T01' OR ''='"), 0);
   EXPECT_TRUE(read_all().empty());
   EXPECT_EQ(::testing::internal::GetCapturedStdout(),
@@ -128,7 +129,7 @@ TEST_F(DisplayTextsStore, PersonReadingStopsAtTheFirstLineWithoutACode) {
   store_.sql("KVXCORE", "DELETE FROM Kvx102Whl WHERE FtxNumSpr = 220002 AND FtxWhl = 41;");
   ASSERT_EQ(texts_.open_person(session_, "P1"), 0);
   EXPECT_TRUE(read_all().empty());
-  EXPECT_EQ(last_, 100);
+  EXPECT_EQ(last_, kNoData);
 }
 
 TEST_F(DisplayTextsStore, ACodeLongerThanTenCharactersArrivesCut) {

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "db/result_code.h"
 #include "support/temp_store.h"
 
 namespace varnoklis {
@@ -132,7 +133,7 @@ TEST_F(ZoneCheckTest, CursorAndCountsReportTheirResults) {
   ASSERT_EQ(readers.fetch(reader, zone), 0);
   EXPECT_EQ(reader, 2);
   EXPECT_EQ(zone, "ZONE-");
-  EXPECT_EQ(readers.fetch(reader, zone), 100);
+  EXPECT_EQ(readers.fetch(reader, zone), kNoData);
   readers.close();
 
   std::int32_t count = -1;

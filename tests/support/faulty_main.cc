@@ -8,5 +8,5 @@
 
 int main(int argc, char** argv) {
   varnoklis::ignore_birth_times(std::getenv("VARNOKLIS_NO_BIRTH_TIME") != nullptr);
-  return varnoklis::run(argc, argv, varnoklis::testing::seam_from_environment());
+  return varnoklis::run_download(argc, argv, varnoklis::testing::seam_from_environment());
 }
