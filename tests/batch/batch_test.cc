@@ -136,9 +136,11 @@ TEST(Batch, JobsGiveWhatSingleRunsGive) {
                   R"("previous":null,"held":false,"held_file":null,"start":"[-0-9T:+]{25}","end":")"
                   R"([-0-9T:+]{25}","log_written":true\}\n)")));
   }
-  // Each further worker connects once more, attaching the store on both connections.
+  // Each further worker connects once more, attaching the store on both connections. A worker
+  // that already holds one question open asks another one itself rather than wait for the worker
+  // asking it, so now and then a question goes out twice: a few in a hundred, not a third more.
   constexpr std::uint64_t kConnectStatements = 8;
-  EXPECT_LE(statements["3"], statements["1"] + 2 * kConnectStatements);
+  EXPECT_LE(statements["3"], statements["1"] + 2 * kConnectStatements + statements["1"] / 20);
   EXPECT_LT(statements["1"], statements["single"]);
 }
 
