@@ -66,6 +66,10 @@ TEST(CommitGroup, GroupsOfThreeGiveTheFileAndMessagesOfSingleCommits) {
   auto grouped = run_with_group(work, "3", "", path);
   const std::string stats = read_file(work.root() / "stats.txt");
   EXPECT_GE(std::stoull(stats.substr(stats.find("commits: ") + 9)), 14u) << stats;
+  EXPECT_TRUE(std::regex_match(stats, std::regex("statements: \\d+\nremembered: \\d+\nfetches: "
+                                                 "\\d+\ncommits: \\d+\nmemory: \\d+ answers, "
+                                                 "\\d+ bytes\n")))
+      << stats;
   EXPECT_EQ(read_file(path), single_file);
   const std::string refused = "DB-Fehler Tab. Kvx999Tmp einfuegen! Ausweis: B17 ErrNr: 19";
   std::string cut = cut_insert_error(single.output, refused);
