@@ -148,11 +148,15 @@ AnswerMemory::Shared make_block(const std::string& key, const Answer& answer,
                                                 static_cast<std::uint32_t>(answer.layout.size()),
                                                 answer.row_count, answer.rows.size()};
   auto* base = reinterpret_cast<char*>(stored + 1);
-  std::memcpy(base, key.data(), key.size());
-  std::memcpy(base + layout_offset(key.size()), answer.layout.data(),
-              answer.layout.size() * sizeof(Column));
-  std::memcpy(base + layout_offset(key.size()) + answer.layout.size() * sizeof(Column),
-              answer.rows.data(), answer.rows.size());
+  // An empty layout or row set has no data pointer, which memcpy must not be given.
+  auto put = [](char* to, const void* from, std::size_t bytes) {
+    if (bytes != 0) std::memcpy(to, from, bytes);
+  };
+  put(base, key.data(), key.size());
+  put(base + layout_offset(key.size()), answer.layout.data(),
+      answer.layout.size() * sizeof(Column));
+  put(base + layout_offset(key.size()) + answer.layout.size() * sizeof(Column), answer.rows.data(),
+      answer.rows.size());
   return AnswerMemory::Shared(std::move(words), stored);
 }
 
