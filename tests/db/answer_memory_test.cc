@@ -192,7 +192,7 @@ TEST(AnswerMemory, RowsAreStoredCompactlyAndReadBackExactly) {
 
 // The bound counts what the memory really takes from the heap: its answers, keys and table.
 TEST(AnswerMemory, TheBoundCountsRealAllocations) {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
   GTEST_SKIP() << "the sanitizer's heap keeps no malloc statistics";
 #else
   Answer answer;
