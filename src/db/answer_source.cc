@@ -18,8 +18,8 @@ bool AnswerSource::ask(const SqlText& sql, Values values) {
   key_ = answer_key(sql, session_.dialect(), values);
   text_ = fill(sql, session_.dialect(), values);
   int day = answer_day(text_);
-  AnswerMemory* run_memory = session_.run_memory();
-  replay_ = run_memory != nullptr ? run_memory->find(key_, day) : nullptr;
+  AnswerMemory* fallback = fallback_memory();
+  replay_ = fallback != nullptr ? fallback->find(key_, day) : nullptr;
   if (replay_ == nullptr) {
     replay_ = session_.memory().find(key_, day, session_.claims() == 0, claimed_);
   }
@@ -85,13 +85,16 @@ void AnswerSource::end_claim(bool keep) {
   }
 }
 
-// A full shared memory leaves the answer to the run, as a single run would keep it; a single
-// run keeps no answer it asks once per badge, so that its memory does not grow with the badges.
+// A full shared memory leaves the answer to the run, as a single run would keep it.
 void AnswerSource::remember() {
-  AnswerMemory* run_memory = session_.run_memory();
-  if (!session_.memory().keep(key_, answer_) && run_memory != nullptr && !per_badge_) {
-    run_memory->keep(key_, answer_);
-  }
+  AnswerMemory* fallback = fallback_memory();
+  if (!session_.memory().keep(key_, answer_) && fallback != nullptr) fallback->keep(key_, answer_);
+}
+
+// A run keeps no answer it asks once per badge, so that its memory does not grow with the badges;
+// such an answer is never looked for there either.
+AnswerMemory* AnswerSource::fallback_memory() const {
+  return per_badge_ ? nullptr : session_.run_memory();
 }
 
 }  // namespace varnoklis

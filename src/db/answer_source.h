@@ -57,6 +57,7 @@ class AnswerSource {
  private:
   void end_claim(bool keep);
   void remember();
+  AnswerMemory* fallback_memory() const;
 
   Session& session_;
   bool per_badge_;

@@ -103,7 +103,9 @@ class Session {
   void share_memory(AnswerMemory& memory) { memory_ = &memory; }
   /// With a shared memory, the session's own memory of the present run, which keeps the answers
   /// the shared one has no room for; null otherwise.
-  AnswerMemory* run_memory() { return memory_ == &own_memory_ ? nullptr : &own_memory_; }
+  AnswerMemory* run_memory() { return shares_memory() ? &own_memory_ : nullptr; }
+  /// Whether the session answers from a memory other sessions may share (a batch's).
+  bool shares_memory() const { return memory_ != &own_memory_; }
   /// Number of answers this session is asking for the memory now, not yet kept or released.
   int claims() const { return claims_; }
   /// Counts a claim on an answer taken (+1) or ended (-1).

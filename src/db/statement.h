@@ -94,7 +94,7 @@ class Statement {
   // A single run does not remember what it asks once per badge; a batch does.
   bool remembers() const {
     return purpose_.repeated_question && session_.remembering() &&
-           (!purpose_.per_badge || session_.run_memory() != nullptr);
+           (!purpose_.per_badge || session_.shares_memory());
   }
   bool allocate();
   void apply_cursor_attributes();
